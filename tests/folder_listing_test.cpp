@@ -1,0 +1,54 @@
+#include "engine/folder_listing.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace zendrow {
+namespace {
+
+TEST(MatchesMask, WildcardsAndLetterCase) {
+    const struct {
+        const char* name;
+        const char* mask;
+        bool match;
+    } cases[] = {
+        {"Level1.vnr", "*.vnr", true},  {"LEVEL1.VNR", "*.vnr", true},   {"level1.vnr", "*.VNR", true},
+        {"Level1.vnrx", "*.vnr", false}, {"Level1.vn", "*.vnr", false},   {".vnr", "*.vnr", true},
+        {"a.vnr.bak", "*.vnr", false},   {"a.b.vnr", "*.vnr", true},      {"Song.it", "*.it", true},
+        {"x", "?", true},                {"", "?", false},                {"", "*", true},
+        {"abc", "a*c", true},            {"abcbc", "a*bc", true},         {"abcb", "a*bc", false},
+        {"music.vnr", "m?sic.*", true},  {"anything", "*", true},         {"Level1.vnr", "level1.vnr", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchesMask(c.name, c.mask), c.match) << c.name << " vs " << c.mask;
+}
+
+TEST(ListMatchingFiles, PlainVisibleMatchingFilesSortedIgnoringCase) {
+    test::TempDir dir;
+    for (const char* name : {"b.vnr", "A.VNR", "c.Vnr", "notes.txt", ".hidden.vnr", "a2.vnr"})
+        test::writeFile(dir / name, "x");
+    std::filesystem::create_directory(dir / "folder.vnr");
+    std::filesystem::create_symlink(dir / "b.vnr", dir / "link.vnr");
+    std::filesystem::create_symlink(dir / "folder.vnr", dir / "dirlink.vnr");
+
+    std::vector<std::string> names;
+    std::string error;
+    ASSERT_TRUE(listMatchingFiles(dir.str(), kDefaultMask, names, error)) << error;
+    EXPECT_EQ(names, (std::vector<std::string>{"A.VNR", "a2.vnr", "b.vnr", "c.Vnr", "link.vnr"}));
+}
+
+TEST(ListMatchingFiles, MissingFolderIsAnError) {
+    test::TempDir dir;
+    std::vector<std::string> names{"stale"};
+    std::string error;
+    EXPECT_FALSE(listMatchingFiles(dir / "nope", kDefaultMask, names, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(names.empty());
+}
+
+} // namespace
+} // namespace zendrow

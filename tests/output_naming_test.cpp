@@ -1,0 +1,82 @@
+#include "engine/output_naming.h"
+
+#include <gtest/gtest.h>
+
+namespace zendrow {
+namespace {
+
+using namespace std::string_literals;
+
+struct TitleCase {
+    std::string title;
+    ModuleKind kind;
+    std::optional<std::string> name; ///< nothing: the title is refused, the source name is used
+};
+
+std::string caseNumber(const testing::TestParamInfo<TitleCase>& info) { return std::to_string(info.index); }
+
+class NameFromTitleTest : public testing::TestWithParam<TitleCase> {};
+
+TEST_P(NameFromTitleTest, GivesAPlainFileNameOrNothing) {
+    const TitleCase& c = GetParam();
+    EXPECT_EQ(nameFromTitle(c.title, c.kind), c.name) << "title: " << c.title;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, NameFromTitleTest,
+    testing::Values(TitleCase{"Song", ModuleKind::IT, "Song.it"}, TitleCase{"Theme", ModuleKind::S3M, "Theme.s3m"},
+                    TitleCase{"  Act 1 - Boss (remix) ", ModuleKind::IT, "  Act 1 - Boss (remix) .it"},
+                    TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM0", ModuleKind::IT, "COM0.it"},
+                    TitleCase{"LPT10", ModuleKind::IT, "LPT10.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
+                    TitleCase{"..x", ModuleKind::IT, "..x.it"},
+                    // Code page 437, as trackers write titles and players show them.
+                    TitleCase{"\x9a" "ber", ModuleKind::IT, "\xc3\x9c" "ber.it"},
+                    TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"}),
+    caseNumber);
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, NameFromTitleTest,
+    testing::Values(TitleCase{"", ModuleKind::IT, {}}, TitleCase{" . ..", ModuleKind::S3M, {}},
+                    TitleCase{"..", ModuleKind::IT, {}}, TitleCase{"Act 1\\Boss", ModuleKind::IT, {}},
+                    TitleCase{"../../etc/passwd", ModuleKind::IT, {}}, TitleCase{"/abs", ModuleKind::IT, {}},
+                    TitleCase{"Intro?", ModuleKind::IT, {}}, TitleCase{"a<b", ModuleKind::IT, {}},
+                    TitleCase{"a>b", ModuleKind::IT, {}}, TitleCase{"C:x", ModuleKind::IT, {}},
+                    TitleCase{"say \"hi\"", ModuleKind::IT, {}}, TitleCase{"a|b", ModuleKind::IT, {}},
+                    TitleCase{"*", ModuleKind::IT, {}}, TitleCase{"tab\there", ModuleKind::IT, {}},
+                    TitleCase{"line\nbreak", ModuleKind::IT, {}}, TitleCase{"del\x7f", ModuleKind::IT, {}},
+                    TitleCase{"\x1f", ModuleKind::IT, {}}, TitleCase{"CON", ModuleKind::IT, {}},
+                    TitleCase{"nul.x", ModuleKind::IT, {}}, TitleCase{"Aux", ModuleKind::S3M, {}},
+                    TitleCase{"prn", ModuleKind::IT, {}}, TitleCase{"com1", ModuleKind::IT, {}},
+                    TitleCase{"LPT9.song", ModuleKind::S3M, {}}),
+    caseNumber);
+
+TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {
+    const struct {
+        const char* item;
+        ModuleKind kind;
+        const char* name;
+    } cases[] = {
+        {"Level1.vnr", ModuleKind::IT, "Level1.it"}, {"a.b.vnr", ModuleKind::IT, "a.b.it"},
+        {"Level1", ModuleKind::IT, "Level1.it"},     {"Theme.vnr", ModuleKind::S3M, "Theme.s3m"},
+        {"Song.it", ModuleKind::IT, "Song.it"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nameFromSource(c.item, c.kind), c.name) << c.item;
+}
+
+TEST(JoinPath, PutsExactlyOneSeparatorBetween) {
+    EXPECT_EQ(joinPath("/music/mods", "Song.it"), "/music/mods/Song.it");
+    EXPECT_EQ(joinPath("/music/mods/", "Song.it"), "/music/mods/Song.it");
+    EXPECT_EQ(joinPath("/", "Song.it"), "/Song.it");
+    EXPECT_EQ(joinPath("", "Song.it"), "Song.it");
+}
+
+TEST(NamingRule, AnyIndexButZeroMeansFromSourceFiles) {
+    EXPECT_EQ(namingRuleFromIndex(0), NamingRule::Original);
+    EXPECT_EQ(namingRuleFromIndex(1), NamingRule::FromSourceFiles);
+    EXPECT_EQ(namingRuleFromIndex(-1), NamingRule::FromSourceFiles);
+    EXPECT_EQ(namingRuleFromIndex(7), NamingRule::FromSourceFiles);
+}
+
+} // namespace
+} // namespace zendrow
