@@ -134,19 +134,19 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     if (options.destination.empty())
         options.destination = std::filesystem::current_path().string();
-    const FileSystem::EntryType destType = fs.entryType(options.destination);
-    if (destType == FileSystem::EntryType::None && options.createDestination) {
+    if (!fs.isDirectory(options.destination)) {
+        if (fs.entryType(options.destination) != FileSystem::EntryType::None)
+            return usageError(err, "the destination \"" + options.destination + "\" is not a folder");
+        if (!options.createDestination)
+            return usageError(err, "the destination folder \"" + options.destination +
+                                       "\" does not exist (--create-dest creates it)");
         std::string error;
         if (!fs.createDirectories(options.destination, error))
             return usageError(err, "cannot create the destination folder \"" + options.destination + "\": " + error);
-    } else if (destType == FileSystem::EntryType::None) {
-        return usageError(err, "the destination folder \"" + options.destination +
-                                   "\" does not exist (--create-dest creates it)");
-    } else if (std::error_code code; !std::filesystem::is_directory(options.destination, code)) {
-        return usageError(err, "the destination \"" + options.destination + "\" is not a folder");
     }
 
-    RunReport listingFailures;
+    // Folders that cannot be listed fail like files that cannot be read, ahead of the run.
+    std::vector<FileResult> listingFailures;
     std::vector<Item> items;
     for (const std::string& path : options.paths) {
         std::error_code code;
@@ -157,9 +157,9 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         std::vector<std::string> names;
         std::string error;
         if (!listMatchingFiles(path, options.mask, names, error)) {
-            out << "failed     " << path << ": cannot read the folder: " << error << '\n';
-            ++listingFailures.counts.failed;
-            listingFailures.failures.push_back({FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error});
+            FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error};
+            out << "failed     " << path << ": " << failed.reason << '\n';
+            listingFailures.push_back(std::move(failed));
             continue;
         }
         for (std::string& name : names)
@@ -172,8 +172,8 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     if (report.status != RunReport::Status::Completed)
         return usageError(err, report.error.empty() ? "the destination folder has gone" : report.error);
 
-    report.counts.failed += listingFailures.counts.failed;
-    report.failures.insert(report.failures.begin(), listingFailures.failures.begin(), listingFailures.failures.end());
+    report.counts.failed += static_cast<int>(listingFailures.size());
+    report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());
     out << report.summary() << '\n';
     return report.counts.failed > 0 ? 1 : 0;
 }

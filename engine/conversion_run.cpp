@@ -66,7 +66,7 @@ RunReport runConversion(RunHost& host, FileSystem& fs) {
         report.error = "No destination folder is given.";
         return report;
     }
-    if (fs.entryType(destination) != FileSystem::EntryType::Directory) {
+    if (!fs.isDirectory(destination)) {
         if (!host.confirmCreateDestination(destination)) {
             report.status = RunReport::Status::Cancelled;
             return report;

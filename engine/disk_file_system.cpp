@@ -131,6 +131,11 @@ FileSystem::EntryType DiskFileSystem::entryType(const std::string& path) {
     return S_ISDIR(st.st_mode) ? EntryType::Directory : EntryType::Other;
 }
 
+bool DiskFileSystem::isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool DiskFileSystem::isSameFile(const std::string& path, InputFile& file) {
     auto* posix = dynamic_cast<PosixInputFile*>(&file);
     struct stat atPath {}, open {};

@@ -35,6 +35,8 @@ public:
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) = 0;
     /// What is at path, without following a link there: a link counts as Other.
     virtual EntryType entryType(const std::string& path) = 0;
+    /// True when path is a folder, or a link to one.
+    virtual bool isDirectory(const std::string& path) = 0;
     /// True when path names the very file that is open as file.
     virtual bool isSameFile(const std::string& path, InputFile& file) = 0;
     /// Renames from to to; never replaces anything that exists at to.
@@ -56,6 +58,7 @@ class DiskFileSystem : public FileSystem {
 public:
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) override;
     EntryType entryType(const std::string& path) override;
+    bool isDirectory(const std::string& path) override;
     bool isSameFile(const std::string& path, InputFile& file) override;
     bool renameNoReplace(const std::string& from, const std::string& to, std::string& error) override;
     std::unique_ptr<OutputFile> createNew(const std::string& path, std::string& error) override;

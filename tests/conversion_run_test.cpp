@@ -135,6 +135,16 @@ TEST_F(ConversionRunTest, DestinationThatCannotBeCreatedEndsTheRunBeforeAnyFileI
     EXPECT_EQ(disk.opened, 0);
 }
 
+TEST_F(ConversionRunTest, DestinationReachedThroughALinkIsUsedAsItIs) {
+    addItem("a.vnr", test::itModule("Alpha"));
+    fs::create_directory_symlink(host.dest, m_dir / "link");
+    host.dest = m_dir / "link";
+    const RunReport report = runConversion(host, disk);
+    EXPECT_EQ(report.status, RunReport::Status::Completed);
+    EXPECT_TRUE(host.asked.empty());
+    EXPECT_EQ(readFile(m_dir / "dest/Alpha.it"), test::itModule("Alpha"));
+}
+
 TEST_F(ConversionRunTest, FileInTheDestinationsPlaceIsNotAFolder) {
     addItem("a.vnr", test::itModule("Alpha"));
     host.dest = m_dir / "afile";

@@ -23,6 +23,7 @@ public:
         return m_disk.openForReading(path, error);
     }
     EntryType entryType(const std::string& path) override { return m_disk.entryType(path); }
+    bool isDirectory(const std::string& path) override { return m_disk.isDirectory(path); }
     bool isSameFile(const std::string& path, InputFile& file) override { return m_disk.isSameFile(path, file); }
     bool renameNoReplace(const std::string& from, const std::string& to, std::string& error) override {
         if (refuseRename && refuseRename(from, to)) {
