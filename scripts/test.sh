@@ -1,8 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Zendrow and runs every test.
+# Installs what is missing, builds Zendrow and runs every test:
+#   1. the test suite (engine, command line, window),
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, leak checking on.
+# Pass suite names to run only some of them: scripts/test.sh plain sanitized
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "${ZENDROW_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
+
+suites=("$@")
+[ ${#suites[@]} -eq 0 ] && suites=(plain sanitized)
+
+run_plain() {
+    scripts/build.sh
+    ctest --test-dir "${ZENDROW_BUILD_DIR:-build}" --output-on-failure -j "$(nproc)"
+}
+
+run_sanitized() {
+    ZENDROW_BUILD_DIR=build-sanitized ZENDROW_BUILD_TYPE=Debug scripts/build.sh -DZENDROW_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build-sanitized --output-on-failure -j "$(nproc)"
+}
+
+scripts/setup.sh
+for suite in "${suites[@]}"; do
+    echo "=== $suite tests"
+    "run_$suite"
+done

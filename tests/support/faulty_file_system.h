@@ -16,7 +16,8 @@ public:
     std::optional<std::uint64_t> failCopyAfter; ///< bytes written before "No space left on device"
     std::function<bool(const std::string& path)> refuseCreate;
     std::function<bool(const std::string& from, const std::string& to)> refuseRename;
-    int opened = 0; ///< how many files were opened for reading
+    std::function<void()> beforeCopy; ///< runs just before a module is copied: the source may change
+    int opened = 0;                    ///< how many files were opened for reading
 
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) override {
         ++opened;
@@ -48,6 +49,8 @@ public:
     }
     bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
               std::string& error) override {
+        if (beforeCopy)
+            beforeCopy();
         if (!failCopyAfter || *failCopyAfter >= length)
             return m_disk.copy(from, offset, length, to, error);
         if (!m_disk.copy(from, offset, *failCopyAfter, to, error))

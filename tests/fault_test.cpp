@@ -1,0 +1,164 @@
+// Real faults of a disk and of sources that change under the run: nothing is lost, and each one
+// is reported as a failed file with its reason.
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "engine/conversion_run.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace zendrow {
+namespace {
+
+using test::Bytes;
+using test::readFile;
+using test::writeFile;
+namespace fs = std::filesystem;
+
+// Every file of one folder selected, converted into another.
+struct FolderHost : RunHost {
+    std::string src, dest;
+    std::vector<std::string> items;
+    std::vector<FileResult> results;
+    std::function<void(int done)> afterFile;
+
+    int itemCount() override { return static_cast<int>(items.size()); }
+    bool isSelected(int) override { return true; }
+    std::string itemText(int item) override { return items.at(static_cast<std::size_t>(item)); }
+    std::string folder(int) override { return src; }
+    int selectedCount() override { return itemCount(); }
+    int namingRule() override { return 0; }
+    std::string destination() override { return dest; }
+    bool confirmCreateDestination(const std::string&) override { return false; }
+    void runStarted(int) override {}
+    void fileDone(const FileResult& r, const RunCounts&) override {
+        results.push_back(r);
+        if (afterFile)
+            afterFile(static_cast<int>(results.size()));
+    }
+    void processEvents() override {}
+};
+
+class FaultTest : public testing::Test {
+protected:
+    void SetUp() override {
+        host.src = m_dir / "src";
+        host.dest = m_dir / "dest";
+        fs::create_directory(host.src);
+        fs::create_directory(host.dest);
+    }
+    void add(const std::string& name, const Bytes& bytes) {
+        writeFile(host.src + "/" + name, bytes);
+        host.items.push_back(name);
+    }
+    std::string out(const std::string& name) const { return host.dest + "/" + name; }
+
+    test::TempDir m_dir;
+    test::FaultyFileSystem disk;
+    FolderHost host;
+};
+
+TEST_F(FaultTest, FileSizeLimitStopsAWritePartWay) {
+    // A real short write: the child may not write files over 64 KiB, as on a full disk.
+    const Bytes big = test::itModule("Big", Bytes(200000, 'b'));
+    add("big.vnr", big);
+    add("small.vnr", test::itModule("Small"));
+    writeFile(out("Big.it"), "earlier");
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead of killing the process
+        const rlimit limit{65536, 65536};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        DiskFileSystem realDisk;
+        const RunReport report = runConversion(host, realDisk);
+        const bool asExpected = report.counts.converted == 1 && report.counts.failed == 1 &&
+                                report.failures[0].itemName == "big.vnr" &&
+                                report.failures[0].reason.find("File too large") != std::string::npos;
+        ::_exit(asExpected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the run was killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure was not reported as expected";
+    EXPECT_EQ(readFile(out("Big.it")), "earlier");
+    EXPECT_FALSE(fs::exists(out("Big.it.old")));
+    EXPECT_EQ(readFile(out("Small.it")), test::itModule("Small"));
+}
+
+TEST_F(FaultTest, SourcesChangedBetweenListingAndRun) {
+    add("deleted.vnr", test::itModule("Deleted"));
+    add("emptied.vnr", test::itModule("Emptied"));
+    add("replaced.vnr", test::itModule("Old"));
+    fs::remove(host.src + "/deleted.vnr");
+    writeFile(host.src + "/emptied.vnr", "");
+    writeFile(host.src + "/replaced.vnr", test::itModule("New"));
+
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(host.results.size(), 3u);
+    EXPECT_EQ(host.results[0].outcome, FileResult::Outcome::Failed);
+    EXPECT_EQ(host.results[0].reason, "cannot open: No such file or directory");
+    EXPECT_EQ(host.results[1].outcome, FileResult::Outcome::Skipped);
+    EXPECT_EQ(readFile(out("New.it")), test::itModule("New"));
+    EXPECT_EQ(report.counts.converted, 1);
+}
+
+TEST_F(FaultTest, SourceShrinkingDuringTheCopyFailsWithoutAPartialOutput) {
+    const Bytes module = test::itModule("Shrinks", Bytes(100000, 's'));
+    add("a.vnr", test::container(20, module));
+    disk.beforeCopy = [&] { fs::resize_file(host.src + "/a.vnr", 5000); };
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].reason.find("ended early"), std::string::npos) << report.failures[0].reason;
+    EXPECT_TRUE(fs::is_empty(host.dest));
+}
+
+TEST_F(FaultTest, SourceGrowingDuringTheCopyGivesTheModuleAsItWasMeasured) {
+    const Bytes module = test::itModule("Grows", Bytes(100000, 'g'));
+    add("a.vnr", test::container(20, module));
+    disk.beforeCopy = [&] {
+        std::ofstream(host.src + "/a.vnr", std::ios::binary | std::ios::app) << "appended later";
+    };
+    const RunReport report = runConversion(host, disk);
+    EXPECT_EQ(report.counts.converted, 1);
+    EXPECT_EQ(readFile(out("Grows.it")), module);
+}
+
+TEST_F(FaultTest, DestinationRemovedDuringTheRun) {
+    add("a.vnr", test::itModule("Alpha"));
+    add("b.vnr", test::itModule("Beta"));
+    add("c.vnr", test::itModule("Gamma"));
+    host.afterFile = [&](int done) {
+        if (done == 1)
+            fs::remove_all(host.dest);
+    };
+    const RunReport report = runConversion(host, disk);
+    EXPECT_EQ(report.counts.converted, 1);
+    EXPECT_EQ(report.counts.failed, 2);
+    EXPECT_NE(report.summary().find("2 file(s) failed:\nb.vnr: cannot create \"" + host.dest + "/b.it\": No such file"),
+              std::string::npos)
+        << report.summary();
+    EXPECT_FALSE(fs::exists(host.dest)) << "the run must not make the folder again behind the user's back";
+}
+
+TEST_F(FaultTest, ReadOnlyDestination) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders; the file seam covers refused creation";
+    add("a.vnr", test::itModule("Alpha"));
+    fs::permissions(host.dest, fs::perms::owner_read | fs::perms::owner_exec);
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].reason.find("Permission denied"), std::string::npos);
+}
+
+} // namespace
+} // namespace zendrow
