@@ -111,11 +111,12 @@ std::string RunReport::summary() const {
                        std::to_string(counts.skipped) + " file(s) skipped.";
     if (failures.empty())
         return text;
-    text += "\n" + std::to_string(failures.size()) + " file(s) failed:";
+    text += '\n';
+    text += std::to_string(failures.size()) + " file(s) failed:";
     for (std::size_t i = 0; i < failures.size() && i < kFailuresListed; ++i)
-        text += "\n" + failures[i].itemName + ": " + failures[i].reason;
+        text.append("\n").append(failures[i].itemName).append(": ").append(failures[i].reason);
     if (failures.size() > kFailuresListed)
-        text += "\nand " + std::to_string(failures.size() - kFailuresListed) + " more";
+        text.append("\nand ").append(std::to_string(failures.size() - kFailuresListed)).append(" more");
     return text;
 }
 
