@@ -1,0 +1,25 @@
+#include <exception>
+
+#include <QtDebug>
+
+#include "engine/file_system.h"
+#include "ui/error_display.h"
+#include "ui/main_form.h"
+#include "ui/qt_dialogs.h"
+#include "ui/zendrow_application.h"
+
+int main(int argc, char** argv) {
+    zendrow::ui::ZendrowApplication app(argc, argv);
+    zendrow::ui::QtDialogs dialogs;
+    app.setErrorDialogs(&dialogs);
+    try {
+        zendrow::DiskFileSystem disk;
+        zendrow::ui::TMainForm MainForm(dialogs, disk);
+        dialogs.setOwner(&MainForm);
+        MainForm.show();
+        app.exec();
+    } catch (...) {
+        zendrow::ui::showCurrentException(dialogs);
+    }
+    return 0;
+}
