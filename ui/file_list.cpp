@@ -34,6 +34,12 @@ FileList::FileList(QWidget* parent)
     updateGrid();
 }
 
+QString FileList::resolve(const QString& path) const {
+    // QFileInfo resolves what QDir leaves alone on Windows: "E:" (that drive's current folder)
+    // and "\music" (the root of the current drive).
+    return QDir::cleanPath(QFileInfo(QDir(m_directory), path).absoluteFilePath());
+}
+
 bool FileList::setDirectory(const QString& folder, QString& error) { return showFolder(folder, m_mask, error); }
 
 bool FileList::setMask(const QString& mask, QString& error) { return showFolder(m_directory, mask, error); }
@@ -41,7 +47,7 @@ bool FileList::setMask(const QString& mask, QString& error) { return showFolder(
 bool FileList::reload(QString& error) { return showFolder(m_directory, m_mask, error); }
 
 bool FileList::showFolder(const QString& folder, const QString& mask, QString& error) {
-    const QString absolute = QDir::cleanPath(QDir(m_directory).absoluteFilePath(folder));
+    const QString absolute = resolve(folder);
     std::vector<std::string> names;
     std::string listError;
     if (!zendrow::listMatchingFiles(absolute.toStdString(), mask.toStdString(), names, listError)) {
@@ -83,7 +89,7 @@ int FileList::selectedCount() const { return int(selectionModel()->selectedIndex
 bool FileList::applyFilePath(const QString& text, QString& error) {
     if (text.isEmpty())
         return true;
-    const QString path = QDir::cleanPath(QDir(m_directory).absoluteFilePath(QDir::fromNativeSeparators(text)));
+    const QString path = resolve(QDir::fromNativeSeparators(text));
     const QFileInfo info(path);
     const QString last = info.fileName();
     if (last.contains(u'*') || last.contains(u'?')) {

@@ -55,6 +55,8 @@ protected:
 
 private:
     bool showFolder(const QString& folder, const QString& mask, QString& error);
+    /// path made absolute against the folder shown.
+    QString resolve(const QString& path) const;
     void updateGrid();
     int rowHeight() const;
 
