@@ -342,7 +342,7 @@ void MainFormTest::idleLetsTheLoopRest() {
     int idleMoments = 0;
     const auto connection = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                                              [&] { ++idleMoments; });
-    goIdle(300);
+    runEventLoop(300);
     QObject::disconnect(connection);
     QVERIFY2(idleMoments < 10, qPrintable(QString::number(idleMoments)));
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include <QAbstractEventDispatcher>
 #include <QByteArray>
 #include <QDir>
 #include <QEventLoop>
@@ -48,9 +49,23 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-/// Lets the event loop run until it has waited for input at least once, so the window's idle
-/// refresh has run.
-inline void goIdle(int ms = 30) {
+/// Runs the event loop until it has gone idle twice: the window's idle refresh has run, and what
+/// it changed has been handled. Does not depend on timing, so a busy machine cannot fool it.
+inline void goIdle() {
+    QEventLoop loop;
+    int idleMoments = 0;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
+        if (++idleMoments >= 2)
+            loop.quit();
+        else
+            QTimer::singleShot(0, &loop, [] {}); // wakes the loop for its second idle moment
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit); // a loop that never rests fails the test's checks
+    loop.exec();
+}
+
+/// Runs the event loop for ms milliseconds.
+inline void runEventLoop(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();

@@ -68,13 +68,13 @@ int main(int argc, char** argv) {
     for (int item : {0, 3, 6})
         form.FileList->setItemSelected(item, true);
     form.FileList->setCurrentRow(6, QItemSelectionModel::NoUpdate);
-    goIdle(300);
+    runEventLoop(300);
     bool saved = save(form, output + QStringLiteral("/main_window.png"));
 
     form.FileList->selectAll();
     form.DestDirEdit->setText(QDir::toNativeSeparators(games.filePath(QStringLiteral("Ombrix/Music"))));
     dialogs.answers.push_back(true);
-    goIdle(100);
+    goIdle();
     disk.beforeOpen = [&](int count) {
         if (count == 5)
             saved = save(form, output + QStringLiteral("/during_run.png")) && saved;
