@@ -4,6 +4,12 @@
 #include <cctype>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "engine/utf8_path.h"
+
 namespace zendrow {
 
 namespace {
@@ -11,9 +17,16 @@ namespace {
 char foldCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool isHidden(const std::filesystem::directory_entry& entry) {
+#ifdef _WIN32
+    // On Windows the file's attributes hide it, as Explorer does; system files stay out too.
+    const DWORD attributes = ::GetFileAttributesW(entry.path().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+#else
     // On Linux and macOS a leading dot is what hides a file.
     const std::string name = entry.path().filename().string();
     return !name.empty() && name.front() == '.';
+#endif
 }
 
 } // namespace
@@ -41,7 +54,10 @@ bool matchesMask(std::string_view name, std::string_view mask) {
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {
-    const auto folded = [](char x, char y) { return foldCase(x) < foldCase(y); };
+    // Bytes compare unsigned, so that names in UTF-8 beyond ASCII come after the ASCII ones.
+    const auto folded = [](char x, char y) {
+        return static_cast<unsigned char>(foldCase(x)) < static_cast<unsigned char>(foldCase(y));
+    };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded))
         return true;
     if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded))
@@ -53,12 +69,12 @@ bool listMatchingFiles(const std::string& folder, std::string_view mask, std::ve
                        std::string& error) {
     names.clear();
     std::error_code code;
-    std::filesystem::directory_iterator it(folder.empty() ? "." : folder, code), end;
+    std::filesystem::directory_iterator it(pathFromUtf8(folder.empty() ? "." : folder), code), end;
     for (; !code && it != end; it.increment(code)) {
         std::error_code statCode;
         if (!it->is_regular_file(statCode) || isHidden(*it))
             continue;
-        std::string name = it->path().filename().string();
+        std::string name = utf8FromPath(it->path().filename());
         if (matchesMask(name, mask))
             names.push_back(std::move(name));
     }
