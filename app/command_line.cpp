@@ -6,16 +6,37 @@
 #include <vector>
 
 #include <CLI/CLI.hpp>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "engine/conversion_run.h"
 #include "engine/folder_listing.h"
+#include "engine/utf8_path.h"
 
 namespace zendrow {
 
 namespace {
 
 constexpr const char* kProgram = "zendrow-cli";
+
+bool stderrIsTerminal() {
+#ifdef _WIN32
+    return ::_isatty(::_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
 
 struct Item {
     std::string folder;
@@ -36,7 +57,7 @@ class CommandLineHost : public RunHost {
 public:
     CommandLineHost(const Options& options, std::vector<Item> items, std::ostream& out, std::ostream& err)
         : m_options(options), m_items(std::move(items)), m_out(out), m_err(err),
-          m_showProgress(&err == &std::cerr && ::isatty(STDERR_FILENO)) {}
+          m_showProgress(&err == &std::cerr && stderrIsTerminal()) {}
 
     int itemCount() override { return static_cast<int>(m_items.size()); }
     bool isSelected(int) override { return true; }
@@ -92,10 +113,10 @@ private:
 };
 
 Item itemForFile(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
+    while (path.size() > 1 && isSeparator(path.back()))
         path.pop_back();
-    const std::filesystem::path p(path);
-    return {p.has_parent_path() ? p.parent_path().string() : std::string(), p.filename().string()};
+    const std::filesystem::path p = pathFromUtf8(path);
+    return {p.has_parent_path() ? utf8FromPath(p.parent_path()) : std::string(), utf8FromPath(p.filename())};
 }
 
 int usageError(std::ostream& err, const std::string& message) {
@@ -133,7 +154,7 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
 
     if (options.destination.empty())
-        options.destination = std::filesystem::current_path().string();
+        options.destination = utf8FromPath(std::filesystem::current_path());
     if (!fs.isDirectory(options.destination)) {
         if (fs.entryType(options.destination) != FileSystem::EntryType::None)
             return usageError(err, "the destination \"" + options.destination + "\" is not a folder");
@@ -150,7 +171,7 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::vector<Item> items;
     for (const std::string& path : options.paths) {
         std::error_code code;
-        if (!std::filesystem::is_directory(path, code)) {
+        if (!std::filesystem::is_directory(pathFromUtf8(path), code)) {
             items.push_back(itemForFile(path));
             continue;
         }
