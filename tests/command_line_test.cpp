@@ -1,14 +1,24 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "engine/windows_text.h"
+#else
 #include <sys/wait.h>
+#endif
 
 #include "engine/file_system.h"
+#include "engine/output_naming.h"
+#include "engine/utf8_path.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
 
 namespace zendrow {
@@ -46,6 +56,47 @@ protected:
         return {status, out.str(), err.str()};
     }
 
+    // The installed program through the platform's shell: exit status, stdout, and stderr kept in a file.
+    Outcome runProgram(const std::vector<std::string>& args) {
+        const std::string errPath = m_dir / "err";
+#ifdef _WIN32
+        std::string program = ZENDROW_CLI_PATH;
+        // A cross build names the program by its build machine's path; Wine shows that machine's
+        // root as drive Z:.
+        if (program.starts_with("/"))
+            program = utf8FromPath(pathFromUtf8("Z:" + program).make_preferred());
+        std::string command = "\"" + program + "\"";
+        for (const std::string& arg : args)
+            command += " \"" + arg + "\"";
+        command += " 2>\"" + errPath + "\"";
+        // cmd.exe /c drops the outermost quotes; the wide form keeps every name as it is.
+        std::wstring wide;
+        EXPECT_TRUE(wideFromUtf8("\"" + command + "\"", wide));
+        FILE* pipe = ::_wpopen(wide.c_str(), L"rt");
+#else
+        std::string command = ZENDROW_CLI_PATH;
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        command += " 2>'" + errPath + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
+#endif
+        EXPECT_NE(pipe, nullptr);
+        if (!pipe)
+            return {-1, "", ""};
+        std::string output;
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+#ifdef _WIN32
+        const int status = ::_pclose(pipe);
+#else
+        const int raw = ::pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(raw)) << "the program did not exit normally";
+        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        return {status, output, readFile(errPath)};
+    }
+
     std::string in(const std::string& name) const { return m_dir / ("in/" + name); }
     std::string out(const std::string& name) const { return m_dir / ("out/" + name); }
 
@@ -76,9 +127,10 @@ TEST_F(CommandLineTest, FilesInTheOrderGivenWithMaskAndSourceNames) {
 TEST_F(CommandLineTest, MissingPathFailsAndTheRestGoOn) {
     const Outcome r = run({"--quiet", "--dest", m_dir / "out", in("nope.vnr"), in("b.vnr")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "failed     " + in("nope.vnr") + ": cannot open: No such file or directory\n"
+    const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
+    EXPECT_EQ(r.out, "failed     " + in("nope.vnr") + ": cannot open: " + noSuchFile + "\n"
                      "1 file(s) converted succesfully,\n0 file(s) skipped.\n1 file(s) failed:\n"
-                     "nope.vnr: cannot open: No such file or directory\n");
+                     "nope.vnr: cannot open: " + noSuchFile + "\n");
     EXPECT_TRUE(fs::exists(out("Beta.it")));
 }
 
@@ -122,23 +174,40 @@ TEST_F(CommandLineTest, HelpAndVersion) {
 
 // The installed program itself: exit status and the streams as a shell sees them.
 TEST_F(CommandLineTest, ProgramEndToEnd) {
-    const std::string command = std::string(ZENDROW_CLI_PATH) + " --dest '" + (m_dir / "out") + "' '" +
-                                (m_dir / "in") + "' '" + in("missing.vnr") + "' 2>'" + (m_dir / "err") + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_NE(output.find("2 file(s) converted succesfully,\n1 file(s) skipped.\n1 file(s) failed:\n"),
+    const Outcome r = runProgram({"--dest", m_dir / "out", m_dir / "in", in("missing.vnr")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("2 file(s) converted succesfully,\n1 file(s) skipped.\n1 file(s) failed:\n"),
               std::string::npos)
-        << output;
-    EXPECT_EQ(readFile(m_dir / "err"), "");
+        << r.out;
+    EXPECT_EQ(r.err, "");
     EXPECT_EQ(readFile(out("Beta.it")), test::itModule("Beta"));
 }
+
+#ifdef _WIN32
+// Names beyond the ANSI code page reach the program through the wide command line and come back
+// as the very same names: a CP437 title becomes "Über.it", a Greek source name stays Greek.
+TEST_F(CommandLineTest, ProgramTakesAndGivesNamesBeyondTheAnsiCodePage) {
+    const std::string folder = m_dir / "in-\xe9\x9f\xb3\xe6\xa5\xbd";    // 音楽
+    const std::string dest = m_dir / "out-\xe7\x9b\xae\xe7\x9a\x84"; // 目的
+    fs::create_directory(pathFromUtf8(folder));
+    fs::create_directory(pathFromUtf8(dest));
+    const std::string titled = joinPath(folder, "\xce\xa9mega.vnr");    // Ωmega.vnr
+    const std::string untitled = joinPath(folder, "\xce\xa3igma.vnr");  // Σigma.vnr
+    writeFile(titled, test::container(7, test::itModule("\x9a" "ber")));
+    writeFile(untitled, test::container(7, test::s3mModule("")));
+
+    const Outcome r = runProgram({"--dest", dest, folder});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "converted  " + untitled + " -> " + joinPath(dest, "\xce\xa3igma.s3m") + "\n" +
+                         "converted  " + titled + " -> " + joinPath(dest, "\xc3\x9c" "ber.it") + "\n" +
+                         "2 file(s) converted succesfully,\n0 file(s) skipped.\n");
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(pathFromUtf8(dest)))
+        names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"\u00dcber.it", L"\u03a3igma.s3m"}));
+}
+#endif
 
 } // namespace
 } // namespace zendrow

@@ -3,8 +3,13 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
+#include "engine/utf8_path.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
 
 namespace zendrow {
@@ -29,16 +34,29 @@ TEST(MatchesMask, WildcardsAndLetterCase) {
 
 TEST(ListMatchingFiles, PlainVisibleMatchingFilesSortedIgnoringCase) {
     test::TempDir dir;
-    for (const char* name : {"b.vnr", "A.VNR", "c.Vnr", "notes.txt", ".hidden.vnr", "a2.vnr"})
+    // "Ωmega.vnr": a name beyond ASCII comes back as the same UTF-8, after the ASCII names.
+    for (const char* name : {"b.vnr", "A.VNR", "\xce\xa9mega.vnr", "c.Vnr", "notes.txt", "a2.vnr"})
         test::writeFile(dir / name, "x");
     std::filesystem::create_directory(dir / "folder.vnr");
-    std::filesystem::create_symlink(dir / "b.vnr", dir / "link.vnr");
-    std::filesystem::create_symlink(dir / "folder.vnr", dir / "dirlink.vnr");
+    std::vector<std::string> expected{"A.VNR", "a2.vnr", "b.vnr", "c.Vnr"};
+    if (test::makeLink(dir / "b.vnr", dir / "link.vnr") && test::makeLink(dir / "folder.vnr", dir / "dirlink.vnr", true))
+        expected.push_back("link.vnr");
+    expected.push_back("\xce\xa9mega.vnr");
+#ifdef _WIN32
+    // Windows hides a file by its attributes, and system files stay out too.
+    for (const auto& [name, attribute] : {std::pair{"hidden.vnr", FILE_ATTRIBUTE_HIDDEN},
+                                          std::pair{"system.vnr", FILE_ATTRIBUTE_SYSTEM}}) {
+        test::writeFile(dir / name, "x");
+        ASSERT_TRUE(::SetFileAttributesW(pathFromUtf8(dir / name).c_str(), attribute));
+    }
+#else
+    test::writeFile(dir / ".hidden.vnr", "x");
+#endif
 
     std::vector<std::string> names;
     std::string error;
     ASSERT_TRUE(listMatchingFiles(dir.str(), kDefaultMask, names, error)) << error;
-    EXPECT_EQ(names, (std::vector<std::string>{"A.VNR", "a2.vnr", "b.vnr", "c.Vnr", "link.vnr"}));
+    EXPECT_EQ(names, expected);
 }
 
 TEST(ListMatchingFiles, MissingFolderIsAnError) {

@@ -65,10 +65,27 @@ TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {
 }
 
 TEST(JoinPath, PutsExactlyOneSeparatorBetween) {
-    EXPECT_EQ(joinPath("/music/mods", "Song.it"), "/music/mods/Song.it");
-    EXPECT_EQ(joinPath("/music/mods/", "Song.it"), "/music/mods/Song.it");
-    EXPECT_EQ(joinPath("/", "Song.it"), "/Song.it");
-    EXPECT_EQ(joinPath("", "Song.it"), "Song.it");
+    const struct {
+        const char* folder;
+        const char* path;
+    } cases[] = {
+#ifdef _WIN32
+        // The platform's separator is a backslash; a folder that ends in either kind keeps it.
+        {"C:\\Music\\Mods", "C:\\Music\\Mods\\Song.it"},
+        {"C:\\Music\\Mods\\", "C:\\Music\\Mods\\Song.it"},
+        {"C:/Music/Mods/", "C:/Music/Mods/Song.it"},
+        {"C:\\", "C:\\Song.it"},
+        {"\\\\server\\share", "\\\\server\\share\\Song.it"},
+#else
+        {"/music/mods", "/music/mods/Song.it"},
+        {"/music/mods/", "/music/mods/Song.it"},
+        {"/", "/Song.it"},
+        {"C:\\Music", "C:\\Music/Song.it"}, // a backslash is a letter of the name here
+#endif
+        {"", "Song.it"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(joinPath(c.folder, "Song.it"), c.path) << c.folder;
 }
 
 TEST(NamingRule, AnyIndexButZeroMeansFromSourceFiles) {

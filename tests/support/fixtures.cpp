@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "engine/utf8_path.h"
+
 namespace zendrow::test {
 
 namespace {
@@ -32,14 +34,14 @@ Bytes container(std::size_t prefix, const Bytes& module, std::string_view traile
 }
 
 void writeFile(const std::string& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write fixture " + path);
 }
 
 Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     if (!in)
         return "<missing>";
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

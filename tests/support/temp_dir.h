@@ -15,8 +15,10 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    /// The folder as UTF-8, the engine's form of paths.
+    std::string str() const;
+    /// The path of name (which may have '/' in it) inside the folder, as UTF-8.
+    std::string operator/(const std::string& name) const;
 
 private:
     std::filesystem::path m_path;
