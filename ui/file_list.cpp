@@ -117,8 +117,6 @@ bool FileList::applyFilePath(const QString& text, QString& error) {
 }
 
 bool FileList::selectDrive(QChar letter, QString& error) {
-    if (!m_directory.isEmpty() && letter.toUpper() == m_directory.front().toUpper())
-        return true;
     return applyFilePath(QString(letter) + u':', error);
 }
 

@@ -37,7 +37,7 @@ public:
     /// its folder. Empty text changes nothing.
     bool applyFilePath(const QString& text, QString& error);
 
-    /// Moves to the current folder of drive letter when the list is on another drive (Windows).
+    /// Moves to the current folder of drive letter (Windows; splitDriveStep says when).
     bool selectDrive(QChar letter, QString& error);
 
     void takeFocus() { setFocus(Qt::OtherFocusReason); }

@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "engine/conversion_run.h"
+#include "engine/source_text.h"
 #include "ui/dialogs.h"
 #include "ui/error_display.h"
 #include "ui/file_list.h"
@@ -364,15 +365,14 @@ void TMainForm::applySourceText(const QString& text) {
     QString error;
     QString path = text;
 #ifdef Q_OS_WIN
-    if (path.size() >= 2 && path[0].isLetter() && path[1] == u':') {
-        if (!FileList->selectDrive(path[0], error)) {
-            m_dialogs.showError(errorDisplayText(error));
-            return;
-        }
-        path.remove(0, 2);
+    const SourceTextSteps steps = splitDriveStep(path.toStdString(), FileList->directory().toStdString());
+    if (steps.drive && !FileList->selectDrive(QChar::fromLatin1(*steps.drive), error)) {
+        m_dialogs.showError(errorDisplayText(error));
+        return;
     }
+    path = QString::fromStdString(steps.path);
 #endif
-    if (!FileList->applyFilePath(path, error)) {
+    if (!path.isEmpty() && !FileList->applyFilePath(path, error)) {
         m_dialogs.showError(errorDisplayText(error));
         return;
     }

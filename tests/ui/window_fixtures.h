@@ -118,7 +118,7 @@ private:
     std::optional<QString> nextFolder() {
         if (folders.empty())
             return std::nullopt;
-        std::optional<QString> folder = folders.front();
+        QString folder = folders.front();
         folders.pop_front();
         return folder;
     }
