@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ int main() {
 }
 #else
 int main(int argc, char** argv) {
+    // A write past the file-size limit must fail as a reported error, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     zendrow::DiskFileSystem fs;
     return zendrow::runCommandLine(argc, argv, std::cout, std::cerr, fs);
 }

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <exception>
 
 #include <QtDebug>
@@ -9,6 +10,10 @@
 #include "ui/zendrow_application.h"
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A write past the file-size limit must fail as a reported error, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     zendrow::ui::ZendrowApplication app(argc, argv);
     zendrow::ui::QtDialogs dialogs;
     app.setErrorDialogs(&dialogs);

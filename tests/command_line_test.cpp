@@ -57,7 +57,8 @@ protected:
     }
 
     // The installed program through the platform's shell: exit status, stdout, and stderr kept in a file.
-    Outcome runProgram(const std::vector<std::string>& args) {
+    // shellPrefix (POSIX only) runs before the program in the same shell, e.g. to set a limit.
+    Outcome runProgram(const std::vector<std::string>& args, const std::string& shellPrefix = "") {
         const std::string errPath = m_dir / "err";
 #ifdef _WIN32
         std::string program = ZENDROW_CLI_PATH;
@@ -74,7 +75,7 @@ protected:
         EXPECT_TRUE(wideFromUtf8("\"" + command + "\"", wide));
         FILE* pipe = ::_wpopen(wide.c_str(), L"rt");
 #else
-        std::string command = ZENDROW_CLI_PATH;
+        std::string command = shellPrefix + "exec " + ZENDROW_CLI_PATH;
         for (const std::string& arg : args)
             command += " '" + arg + "'";
         command += " 2>'" + errPath + "'";
@@ -182,6 +183,21 @@ TEST_F(CommandLineTest, ProgramEndToEnd) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(readFile(out("Beta.it")), test::itModule("Beta"));
 }
+
+#ifndef _WIN32
+// A disk that fills up part-way: the program reports the file as failed instead of being ended by
+// the file-size signal, and leaves no partial output behind.
+TEST_F(CommandLineTest, ProgramReportsAWriteOverTheFileSizeLimit) {
+    writeFile(in("big.vnr"), test::itModule("Big", std::string(300000, 'b')));
+    const Outcome r = runProgram({"--quiet", "--dest", m_dir / "out", in("big.vnr"), in("b.vnr")}, "ulimit -f 128; ");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("failed     " + in("big.vnr") + ": cannot write \"" + out("Big.it") + "\": File too large"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(out("Big.it")));
+    EXPECT_TRUE(fs::exists(out("Beta.it")));
+}
+#endif
 
 #ifdef _WIN32
 // Names beyond the ANSI code page reach the program through the wide command line and come back

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringList>
 #include <QTimer>
 
@@ -118,9 +119,8 @@ private:
     std::optional<QString> nextFolder() {
         if (folders.empty())
             return std::nullopt;
-        QString folder = folders.front();
-        folders.pop_front();
-        return folder;
+        const auto next = qScopeGuard([this] { folders.pop_front(); });
+        return folders.front();
     }
 };
 
