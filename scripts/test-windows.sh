@@ -16,7 +16,7 @@ cmake --build "$build_dir" -j "$(nproc)"
 export WINEPREFIX=$PWD/$build_dir/wine-prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX"
-    wineboot --init >/dev/null 2>&1
+    wineboot --init >"$build_dir/wineboot.log" 2>&1 || { cat "$build_dir/wineboot.log"; exit 1; }
 fi
 wineserver --wait
 
