@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Zendrow and runs every test:
 #   1. the test suite (engine, command line, window),
-#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, leak checking on.
-# Pass suite names to run only some of them: scripts/test.sh plain sanitized
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, leak checking on,
+#   3. the engine's and the command line's tests built for Windows, run under Wine.
+# Pass suite names to run only some of them: scripts/test.sh plain sanitized windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 
 suites=("$@")
-[ ${#suites[@]} -eq 0 ] && suites=(plain sanitized)
+[ ${#suites[@]} -eq 0 ] && suites=(plain sanitized windows)
 
 run_plain() {
     scripts/build.sh
@@ -21,6 +22,10 @@ run_sanitized() {
     LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-sanitized --output-on-failure -j "$(nproc)"
+}
+
+run_windows() {
+    scripts/test-windows.sh
 }
 
 scripts/setup.sh
