@@ -1,0 +1,91 @@
+// Writes the seed corpus of the fuzz targets from the test fixtures:
+//   fuzz_make_seeds fuzz/corpus
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/fixtures.h"
+
+using namespace zendrow::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Seed {
+    const char* name;
+    Bytes bytes;
+};
+
+Bytes headWindow(const Bytes& bytes) { return bytes.substr(0, 255); }
+
+// A body longer than the head window, so that copies go past the bytes that were searched.
+Bytes longBody() {
+    Bytes body;
+    for (int i = 0; i < 1500; ++i)
+        body += static_cast<char>(i * 7 % 251);
+    return body;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const fs::path corpus = argv[1];
+
+    const Bytes scrmTooEarly = container(20, "SCRM" + Bytes(30, 'x'), "") + s3mModule("Late"); // SCRM at 20
+    const Bytes containers[][2] = {
+        // name, container
+        {"plain_it", itModule("Song")},
+        {"plain_s3m", s3mModule("Theme")},
+        {"s3m_at_60", container(60, s3mModule("Level 2"), "trailer")},
+        {"scrm_below_44", scrmTooEarly},
+        {"impm_at_251", container(251, itModule("Cut off"))},
+        {"s3m_last_start", container(207, s3mModule("Last"))},
+        {"no_module", container(300, "")},
+        {"cp437_title", itModule("\x9a" "ber \xe1\xff\xb0")},
+        {"reserved_con", itModule("CON")},
+        {"reserved_com1_ext", s3mModule("com1.song")},
+        {"slash_title", itModule("../../etc/passwd")},
+        {"backslash_title", s3mModule("Act 1\\Boss")},
+        {"dots_title", itModule(" . ..")},
+        {"long_cp437_title", container(0, "IMPM" + Bytes(251, '\xdb'))},
+        {"long_body", container(33, itModule("Big", longBody()), "end")},
+    };
+
+    const Seed titles[] = {
+        {"plain", "Song"},
+        {"cp437", "\x9a" "ber \xe1\xff\xb0"},
+        {"reserved_con", "CON"},
+        {"reserved_nul_ext", "nul.x"},
+        {"reserved_lpt9", "LPT9.song"},
+        {"not_reserved", "CONSOLE"},
+        {"com0", "COM0"},
+        {"slash", "../../etc/passwd"},
+        {"backslash", "Act 1\\Boss"},
+        {"colon", "C:x"},
+        {"dots_spaces", " . .."},
+        {"control", "tab\there\x7f"},
+        {"long_cp437", Bytes(251, '\xdb')},
+    };
+
+    int written = 0;
+    auto write = [&](const char* target, const std::string& name, const Bytes& bytes) {
+        fs::create_directories(corpus / target);
+        writeFile((corpus / target / name).string(), bytes);
+        ++written;
+    };
+    for (const auto& [name, bytes] : containers) {
+        write("fuzz_locate", name, headWindow(bytes));
+        // The first byte of an extraction input picks the options: bit 0 the naming rule,
+        // bit 1 an existing destination, bit 2 a trailing separator on it.
+        write("fuzz_extract", name + "_original", '\x00' + bytes);
+        write("fuzz_extract", name + "_source", '\x07' + bytes);
+    }
+    for (const Seed& seed : titles)
+        write("fuzz_title_name", seed.name, seed.bytes);
+    std::printf("%d seeds written to %s\n", written, corpus.string().c_str());
+    return 0;
+}
