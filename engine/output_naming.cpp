@@ -22,7 +22,7 @@ constexpr std::array<char32_t, 128> kCp437High = {
     0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-void appendUtf8(std::string& out, char32_t c) {
+void appendUtf8(std::string &out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -79,18 +79,23 @@ std::string titleToUtf8(std::string_view titleBytes) {
 }
 
 bool isReservedDeviceName(std::string_view name) {
-    const std::string_view stem = name.substr(0, name.find('.'));
-    for (std::string_view device : {"CON", "PRN", "AUX", "NUL"})
+    std::string_view stem = name.substr(0, name.find('.'));
+    // Windows drops trailing spaces before it looks: "CON .it" is the console too.
+    stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
         if (equalsIgnoringCase(stem, device))
             return true;
-    if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9')
-        return equalsIgnoringCase(stem.substr(0, 3), "COM") || equalsIgnoringCase(stem.substr(0, 3), "LPT");
-    return false;
+    if (stem.size() < 4 ||
+        !(equalsIgnoringCase(stem.substr(0, 3), "COM") || equalsIgnoringCase(stem.substr(0, 3), "LPT")))
+        return false;
+    // COM1 to COM9, and the superscript digits that Windows takes as 1 to 3 (code page 437 has "²").
+    const std::string_view number = stem.substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xc2\xb9" ||
+           number == "\xc2\xb2" || number == "\xc2\xb3";
 }
 
 std::optional<std::string> nameFromTitle(std::string_view titleBytes, ModuleKind kind) {
-    const bool onlySpacesAndDots =
-        titleBytes.find_first_not_of(" .") == std::string_view::npos; // also true when empty
+    const bool onlySpacesAndDots = titleBytes.find_first_not_of(" .") == std::string_view::npos; // also true when empty
     if (onlySpacesAndDots)
         return std::nullopt;
     if (std::any_of(titleBytes.begin(), titleBytes.end(),

@@ -25,7 +25,9 @@ std::optional<std::string> nameFromTitle(std::string_view titleBytes, ModuleKind
 /// The source file's name with its extension (from the last dot) replaced by the kind's extension.
 std::string nameFromSource(std::string_view itemName, ModuleKind kind);
 
-/// True when the part of name before its first dot is a reserved device name of Windows.
+/// True when the part of name before its first dot (less trailing spaces) is a reserved device name
+/// of Windows: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9 and LPT1 to LPT9 (also with the
+/// superscript digits 1 to 3), in any letter case.
 bool isReservedDeviceName(std::string_view name);
 
 /// folder and name joined with exactly one separator between them.

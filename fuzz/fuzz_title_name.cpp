@@ -50,13 +50,18 @@ bool isValidUtf8(std::string_view text) {
 // Windows' device names, checked here independently of the engine's own test.
 bool stemIsDeviceName(std::string_view name) {
     std::string stem(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
     for (char& c : stem)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
         return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
-           stem[3] <= '9';
+    if (!stem.starts_with("COM") && !stem.starts_with("LPT"))
+        return false;
+    const std::string number = stem.substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xc2\xb9" ||
+           number == "\xc2\xb2" || number == "\xc2\xb3";
 }
 
 void checkName(std::string_view title, ModuleKind kind, std::string_view extension) {

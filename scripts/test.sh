@@ -2,14 +2,15 @@
 # Installs what is missing, builds Zendrow and runs every test:
 #   1. the test suite (engine, command line, window),
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, leak checking on,
-#   3. the engine's and the command line's tests built for Windows, run under Wine.
-# Pass suite names to run only some of them: scripts/test.sh plain sanitized windows
+#   3. the engine's and the command line's tests built for Windows, run under Wine,
+#   4. the fuzz targets, a short bounded run each over their seeds and kept regression inputs.
+# Pass suite names to run only some of them: scripts/test.sh plain sanitized windows fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 
 suites=("$@")
-[ ${#suites[@]} -eq 0 ] && suites=(plain sanitized windows)
+[ ${#suites[@]} -eq 0 ] && suites=(plain sanitized windows fuzz)
 
 run_plain() {
     scripts/build.sh
@@ -26,6 +27,10 @@ run_sanitized() {
 
 run_windows() {
     scripts/test-windows.sh
+}
+
+run_fuzz() {
+    scripts/fuzz.sh 20
 }
 
 scripts/setup.sh

@@ -27,7 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TitleCase{"Song", ModuleKind::IT, "Song.it"}, TitleCase{"Theme", ModuleKind::S3M, "Theme.s3m"},
                     TitleCase{"  Act 1 - Boss (remix) ", ModuleKind::IT, "  Act 1 - Boss (remix) .it"},
                     TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM0", ModuleKind::IT, "COM0.it"},
-                    TitleCase{"LPT10", ModuleKind::IT, "LPT10.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
+                    TitleCase{"LPT10", ModuleKind::IT, "LPT10.it"}, TitleCase{" CON", ModuleKind::IT, " CON.it"},
+                    TitleCase{"CONIN", ModuleKind::IT, "CONIN.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
                     TitleCase{"..x", ModuleKind::IT, "..x.it"},
                     // Code page 437, as trackers write titles and players show them.
                     TitleCase{"\x9a" "ber", ModuleKind::IT, "\xc3\x9c" "ber.it"},
@@ -47,7 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"\x1f", ModuleKind::IT, {}}, TitleCase{"CON", ModuleKind::IT, {}},
                     TitleCase{"nul.x", ModuleKind::IT, {}}, TitleCase{"Aux", ModuleKind::S3M, {}},
                     TitleCase{"prn", ModuleKind::IT, {}}, TitleCase{"com1", ModuleKind::IT, {}},
-                    TitleCase{"LPT9.song", ModuleKind::S3M, {}}),
+                    TitleCase{"LPT9.song", ModuleKind::S3M, {}}, TitleCase{"CON ", ModuleKind::IT, {}},
+                    TitleCase{"aux  .x", ModuleKind::IT, {}}, TitleCase{"conout$", ModuleKind::IT, {}},
+                    TitleCase{"CONIN$", ModuleKind::IT, {}}, TitleCase{"COM\xfd", ModuleKind::IT, {}},
+                    TitleCase{"lpt\xfd", ModuleKind::S3M, {}}),
     caseNumber);
 
 TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {
