@@ -1,9 +1,10 @@
 #include "engine/file_system.h"
 
+#include "engine/chunked_copy.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <vector>
 
 #include <fcntl.h>
 #include <stdio.h> // renameat2
@@ -14,7 +15,9 @@ namespace zendrow {
 
 namespace {
 
-std::string errnoText(int code) { return std::strerror(code); }
+std::string errnoText(int code) {
+    return std::strerror(code);
+}
 
 class FdFile {
 public:
@@ -84,29 +87,6 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size, std::string& e
     return true;
 }
 
-constexpr const char* kSourceShrank = "the source file ended early (it changed during the copy)";
-
-// The portable copy: fixed-size chunks, so memory stays flat whatever the module's size.
-bool copyInChunks(PosixInputFile& in, std::uint64_t offset, std::uint64_t length, int outFd, std::string& error) {
-    constexpr std::size_t kChunk = 1 << 20;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length)));
-    while (length > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length));
-        const std::int64_t got = in.readAt(offset, std::span(buffer.data(), want), error);
-        if (got < 0)
-            return false;
-        if (got == 0) {
-            error = kSourceShrank;
-            return false;
-        }
-        if (!writeAll(outFd, buffer.data(), static_cast<std::size_t>(got), error))
-            return false;
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::uint64_t>(got);
-    }
-    return true;
-}
-
 } // namespace
 
 std::unique_ptr<InputFile> DiskFileSystem::openForReading(const std::string& path, std::string& error) {
@@ -138,7 +118,8 @@ bool DiskFileSystem::isDirectory(const std::string& path) {
 
 bool DiskFileSystem::isSameFile(const std::string& path, InputFile& file) {
     auto* posix = dynamic_cast<PosixInputFile*>(&file);
-    struct stat atPath {}, open {};
+    struct stat atPath {
+    }, open{};
     return posix && ::lstat(path.c_str(), &atPath) == 0 && ::fstat(posix->fd(), &open) == 0 &&
            atPath.st_dev == open.st_dev && atPath.st_ino == open.st_ino;
 }
@@ -211,13 +192,18 @@ bool DiskFileSystem::copy(InputFile& from, std::uint64_t offset, std::uint64_t l
             continue;
         }
         if (copied == 0) {
-            error = kSourceShrank;
+            error = kSourceEndedEarly;
             return false;
         }
         if (errno == EINTR)
             continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)
-            return copyInChunks(in, static_cast<std::uint64_t>(inOffset), length, outFd, error);
+            return copyInChunks(
+                in, static_cast<std::uint64_t>(inOffset), length,
+                [outFd](std::span<const std::uint8_t> bytes, std::string& e) {
+                    return writeAll(outFd, bytes.data(), bytes.size(), e);
+                },
+                error);
         error = errnoText(errno);
         return false;
     }

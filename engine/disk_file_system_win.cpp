@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <vector>
 
 #include <windows.h>
 
+#include "engine/chunked_copy.h"
 #include "engine/utf8_path.h"
 #include "engine/windows_text.h"
 
@@ -22,7 +22,9 @@ bool widePath(const std::string& path, std::wstring& wide, std::string& error) {
     return false;
 }
 
-std::string lastErrorText() { return windowsErrorText(::GetLastError()); }
+std::string lastErrorText() {
+    return windowsErrorText(::GetLastError());
+}
 
 // Windows takes names of up to 255 UTF-16 units, but the disk behind it may hold fewer: a Linux
 // file system under Wine holds 255 bytes of UTF-8 and cuts a longer name short, so the file would
@@ -119,8 +121,6 @@ bool fileIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
     return ::GetFileInformationByHandle(handle, &info) != 0;
 }
 
-constexpr const char* kSourceShrank = "the source file ended early (it changed during the copy)";
-
 } // namespace
 
 std::unique_ptr<InputFile> DiskFileSystem::openForReading(const std::string& path, std::string& error) {
@@ -165,9 +165,9 @@ bool DiskFileSystem::isDirectory(const std::string& path) {
     if (!widePath(path, wide, ignored))
         return false;
     // Opening follows links, so a link to a folder counts as the folder.
-    const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -182,10 +182,9 @@ bool DiskFileSystem::isSameFile(const std::string& path, InputFile& file) {
     std::string ignored;
     if (!open || !widePath(path, wide, ignored))
         return false;
-    const HANDLE atPath = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr);
+    const HANDLE atPath =
+        ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (atPath == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION a{}, b{};
@@ -266,26 +265,13 @@ bool DiskFileSystem::createDirectories(const std::string& path, std::string& err
 
 bool DiskFileSystem::copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
                           std::string& error) {
-    auto& in = dynamic_cast<WinInputFile&>(from);
     const HANDLE out = dynamic_cast<WinOutputFile&>(to).handle();
-    // Fixed-size chunks, so memory stays flat whatever the module's size.
-    constexpr std::size_t kChunk = 1 << 20;
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length)));
-    while (length > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length));
-        const std::int64_t got = in.readAt(offset, std::span(buffer.data(), want), error);
-        if (got < 0)
-            return false;
-        if (got == 0) {
-            error = kSourceShrank;
-            return false;
-        }
-        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(got), error))
-            return false;
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::uint64_t>(got);
-    }
-    return true;
+    return copyInChunks(
+        from, offset, length,
+        [out](std::span<const std::uint8_t> bytes, std::string& e) {
+            return writeAll(out, bytes.data(), bytes.size(), e);
+        },
+        error);
 }
 
 } // namespace zendrow

@@ -12,18 +12,7 @@ targets=(fuzz_locate fuzz_title_name fuzz_extract)
 
 # clang and its sanitizer and libFuzzer runtimes, plus what the rest of the build needs.
 packages=(cmake make clang-14 libclang-rt-14-dev libcli11-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/setup.sh "${packages[@]}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZENDROW_FUZZ=ON -DZENDROW_BUILD_UI=OFF -DZENDROW_BUILD_TESTS=OFF >/dev/null

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Zendrow need, when any is missing.
+# Installs the Debian packages that building and testing Zendrow need, when any is missing:
+# the given packages, or with none given the ones the main build and its tests need.
 # Run as root on Debian 12 (or with sudo available).
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev qt6-base-dev "$@")
+packages=("$@")
+[ ${#packages[@]} -eq 0 ] && packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev qt6-base-dev)
 
 missing=()
 for p in "${packages[@]}"; do
