@@ -128,8 +128,7 @@ int usageError(std::ostream& err, const std::string& message) {
 
 int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err, FileSystem& fs) {
     Options options;
-    CLI::App app{"Extracts the Impulse Tracker and Scream Tracker 3 modules held in game container files.",
-                 kProgram};
+    CLI::App app{"Extracts the Impulse Tracker and Scream Tracker 3 modules held in game container files.", kProgram};
     app.add_option("--dest", options.destination, "Destination folder (default: the working directory)");
     app.add_option("--names", options.names, "Name outputs after the song title or the source file")
         ->check(CLI::IsMember({"original", "source"}))

@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// shellapi.h needs windows.h first.
 #include <shellapi.h>
 
 #include "engine/windows_text.h"

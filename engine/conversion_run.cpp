@@ -14,8 +14,7 @@ namespace {
 
 constexpr std::size_t kFailuresListed = 10;
 
-FileResult convertOne(RunHost& host, FileSystem& fs, ModuleWriter& writer, std::span<std::uint8_t> head,
-                      int item) {
+FileResult convertOne(RunHost& host, FileSystem& fs, ModuleWriter& writer, std::span<std::uint8_t> head, int item) {
     FileResult result;
     result.itemName = host.itemText(item);
     result.sourcePath = joinPath(host.folder(item), result.itemName);

@@ -65,8 +65,7 @@ public:
     bool removeFile(const std::string& path, std::string& error) override;
     bool createDirectory(const std::string& path, std::string& error) override;
     bool createDirectories(const std::string& path, std::string& error) override;
-    bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
-              std::string& error) override;
+    bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to, std::string& error) override;
 };
 
 } // namespace zendrow

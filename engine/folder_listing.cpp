@@ -14,14 +14,15 @@ namespace zendrow {
 
 namespace {
 
-char foldCase(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char foldCase(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool isHidden(const std::filesystem::directory_entry& entry) {
 #ifdef _WIN32
     // On Windows the file's attributes hide it, as Explorer does; system files stay out too.
     const DWORD attributes = ::GetFileAttributesW(entry.path().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
 #else
     // On Linux and macOS a leading dot is what hides a file.
     const std::string name = entry.path().filename().string();

@@ -12,7 +12,9 @@ constexpr std::size_t kS3mSignatureOffset = 44;
 constexpr std::size_t kItTitleOffset = 4;
 } // namespace
 
-std::string_view extensionOf(ModuleKind kind) { return kind == ModuleKind::S3M ? ".s3m" : ".it"; }
+std::string_view extensionOf(ModuleKind kind) {
+    return kind == ModuleKind::S3M ? ".s3m" : ".it";
+}
 
 LocateResult locateModule(std::span<const std::uint8_t> head) {
     for (std::size_t p = 0; p + 4 <= head.size(); ++p) {

@@ -5,7 +5,9 @@
 namespace zendrow {
 
 namespace {
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 } // namespace
 
 SourceTextSteps splitDriveStep(std::string_view text, std::string_view currentFolder) {

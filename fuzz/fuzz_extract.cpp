@@ -92,9 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     const std::uint8_t options = data[0];
-    const int namingRule = options & 1;            // 0 "Original", 1 "From source files"
-    const bool destinationExists = options & 2;    // else the run creates it
-    const bool trailingSeparator = options & 4;    // "dest/" as a user may type it
+    const int namingRule = options & 1;         // 0 "Original", 1 "From source files"
+    const bool destinationExists = options & 2; // else the run creates it
+    const bool trailingSeparator = options & 4; // "dest/" as a user may type it
     const std::string container(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const fs::path& root = workRoot();

@@ -16,7 +16,9 @@ struct Seed {
     Bytes bytes;
 };
 
-Bytes headWindow(const Bytes& bytes) { return bytes.substr(0, 255); }
+Bytes headWindow(const Bytes& bytes) {
+    return bytes.substr(0, 255);
+}
 
 // A body longer than the head window, so that copies go past the bytes that were searched.
 Bytes longBody() {
@@ -45,7 +47,8 @@ int main(int argc, char** argv) {
         {"impm_at_251", container(251, itModule("Cut off"))},
         {"s3m_last_start", container(207, s3mModule("Last"))},
         {"no_module", container(300, "")},
-        {"cp437_title", itModule("\x9a" "ber \xe1\xff\xb0")},
+        {"cp437_title", itModule("\x9a"
+                                 "ber \xe1\xff\xb0")},
         {"reserved_con", itModule("CON")},
         {"reserved_com1_ext", s3mModule("com1.song")},
         {"slash_title", itModule("../../etc/passwd")},
@@ -57,7 +60,8 @@ int main(int argc, char** argv) {
 
     const Seed titles[] = {
         {"plain", "Song"},
-        {"cp437", "\x9a" "ber \xe1\xff\xb0"},
+        {"cp437", "\x9a"
+                  "ber \xe1\xff\xb0"},
         {"reserved_con", "CON"},
         {"reserved_nul_ext", "nul.x"},
         {"reserved_lpt9", "LPT9.song"},

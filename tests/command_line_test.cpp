@@ -98,8 +98,12 @@ protected:
         return {status, output, readFile(errPath)};
     }
 
-    std::string in(const std::string& name) const { return m_dir / ("in/" + name); }
-    std::string out(const std::string& name) const { return m_dir / ("out/" + name); }
+    std::string in(const std::string& name) const {
+        return m_dir / ("in/" + name);
+    }
+    std::string out(const std::string& name) const {
+        return m_dir / ("out/" + name);
+    }
 
     test::TempDir m_dir;
 };
@@ -107,9 +111,8 @@ protected:
 TEST_F(CommandLineTest, FolderGivesItsMatchingFilesInListOrder) {
     const Outcome r = run({"--dest", m_dir / "out", m_dir / "in"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "converted  " + in("A.VNR") + " -> " + out("Alpha.s3m") + "\n" +
-                         "converted  " + in("b.vnr") + " -> " + out("Beta.it") + "\n" +
-                         "skipped    " + in("c.vnr") + " (no module)\n" +
+    EXPECT_EQ(r.out, "converted  " + in("A.VNR") + " -> " + out("Alpha.s3m") + "\n" + "converted  " + in("b.vnr") +
+                         " -> " + out("Beta.it") + "\n" + "skipped    " + in("c.vnr") + " (no module)\n" +
                          "2 file(s) converted succesfully,\n1 file(s) skipped.\n");
     EXPECT_EQ(readFile(out("Beta.it")), test::itModule("Beta"));
     EXPECT_EQ(readFile(out("Alpha.s3m")), test::s3mModule("Alpha"));
@@ -129,9 +132,11 @@ TEST_F(CommandLineTest, MissingPathFailsAndTheRestGoOn) {
     const Outcome r = run({"--quiet", "--dest", m_dir / "out", in("nope.vnr"), in("b.vnr")});
     EXPECT_EQ(r.status, 1);
     const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
-    EXPECT_EQ(r.out, "failed     " + in("nope.vnr") + ": cannot open: " + noSuchFile + "\n"
-                     "1 file(s) converted succesfully,\n0 file(s) skipped.\n1 file(s) failed:\n"
-                     "nope.vnr: cannot open: " + noSuchFile + "\n");
+    EXPECT_EQ(r.out, "failed     " + in("nope.vnr") + ": cannot open: " + noSuchFile +
+                         "\n"
+                         "1 file(s) converted succesfully,\n0 file(s) skipped.\n1 file(s) failed:\n"
+                         "nope.vnr: cannot open: " +
+                         noSuchFile + "\n");
     EXPECT_TRUE(fs::exists(out("Beta.it")));
 }
 
@@ -203,20 +208,23 @@ TEST_F(CommandLineTest, ProgramReportsAWriteOverTheFileSizeLimit) {
 // Names beyond the ANSI code page reach the program through the wide command line and come back
 // as the very same names: a CP437 title becomes "Über.it", a Greek source name stays Greek.
 TEST_F(CommandLineTest, ProgramTakesAndGivesNamesBeyondTheAnsiCodePage) {
-    const std::string folder = m_dir / "in-\xe9\x9f\xb3\xe6\xa5\xbd";    // 音楽
-    const std::string dest = m_dir / "out-\xe7\x9b\xae\xe7\x9a\x84"; // 目的
+    const std::string folder = m_dir / "in-\xe9\x9f\xb3\xe6\xa5\xbd"; // 音楽
+    const std::string dest = m_dir / "out-\xe7\x9b\xae\xe7\x9a\x84";  // 目的
     fs::create_directory(pathFromUtf8(folder));
     fs::create_directory(pathFromUtf8(dest));
-    const std::string titled = joinPath(folder, "\xce\xa9mega.vnr");    // Ωmega.vnr
-    const std::string untitled = joinPath(folder, "\xce\xa3igma.vnr");  // Σigma.vnr
-    writeFile(titled, test::container(7, test::itModule("\x9a" "ber")));
+    const std::string titled = joinPath(folder, "\xce\xa9mega.vnr");   // Ωmega.vnr
+    const std::string untitled = joinPath(folder, "\xce\xa3igma.vnr"); // Σigma.vnr
+    writeFile(titled, test::container(7, test::itModule("\x9a"
+                                                        "ber")));
     writeFile(untitled, test::container(7, test::s3mModule("")));
 
     const Outcome r = runProgram({"--dest", dest, folder});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "converted  " + untitled + " -> " + joinPath(dest, "\xce\xa3igma.s3m") + "\n" +
-                         "converted  " + titled + " -> " + joinPath(dest, "\xc3\x9c" "ber.it") + "\n" +
-                         "2 file(s) converted succesfully,\n0 file(s) skipped.\n");
+    EXPECT_EQ(r.out, "converted  " + untitled + " -> " + joinPath(dest, "\xce\xa3igma.s3m") + "\n" + "converted  " +
+                         titled + " -> " +
+                         joinPath(dest, "\xc3\x9c"
+                                        "ber.it") +
+                         "\n" + "2 file(s) converted succesfully,\n0 file(s) skipped.\n");
     std::vector<std::wstring> names;
     for (const auto& entry : fs::directory_iterator(pathFromUtf8(dest)))
         names.push_back(entry.path().filename().wstring());

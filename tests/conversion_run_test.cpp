@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/faulty_file_system.h"
 #include "engine/output_naming.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
@@ -171,8 +171,9 @@ TEST_F(ConversionRunTest, UnreadableSourcesFailWithTheirReason) {
     EXPECT_EQ(report.counts.skipped, 0);
     EXPECT_EQ(report.counts.failed, 2);
     EXPECT_EQ(report.summary(), "1 file(s) converted succesfully,\n0 file(s) skipped.\n2 file(s) failed:\n"
-                                "gone.vnr: cannot open: " + test::faultText(test::Fault::NoSuchFile) + "\n" +
-                                "dir.vnr: cannot open: " + test::faultText(test::Fault::IsAFolder));
+                                "gone.vnr: cannot open: " +
+                                    test::faultText(test::Fault::NoSuchFile) + "\n" +
+                                    "dir.vnr: cannot open: " + test::faultText(test::Fault::IsAFolder));
 }
 
 TEST_F(ConversionRunTest, SummaryListsTenFailuresThenTheRest) {

@@ -145,9 +145,7 @@ TEST_F(FaultTest, SourceShrinkingDuringTheCopyFailsWithoutAPartialOutput) {
 TEST_F(FaultTest, SourceGrowingDuringTheCopyGivesTheModuleAsItWasMeasured) {
     const Bytes module = test::itModule("Grows", Bytes(100000, 'g'));
     add("a.vnr", test::container(20, module));
-    disk.beforeCopy = [&] {
-        std::ofstream(host.src + "/a.vnr", std::ios::binary | std::ios::app) << "appended later";
-    };
+    disk.beforeCopy = [&] { std::ofstream(host.src + "/a.vnr", std::ios::binary | std::ios::app) << "appended later"; };
     const RunReport report = runConversion(host, disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(readFile(out("Grows.it")), module);

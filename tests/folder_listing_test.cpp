@@ -21,12 +21,24 @@ TEST(MatchesMask, WildcardsAndLetterCase) {
         const char* mask;
         bool match;
     } cases[] = {
-        {"Level1.vnr", "*.vnr", true},  {"LEVEL1.VNR", "*.vnr", true},   {"level1.vnr", "*.VNR", true},
-        {"Level1.vnrx", "*.vnr", false}, {"Level1.vn", "*.vnr", false},   {".vnr", "*.vnr", true},
-        {"a.vnr.bak", "*.vnr", false},   {"a.b.vnr", "*.vnr", true},      {"Song.it", "*.it", true},
-        {"x", "?", true},                {"", "?", false},                {"", "*", true},
-        {"abc", "a*c", true},            {"abcbc", "a*bc", true},         {"abcb", "a*bc", false},
-        {"music.vnr", "m?sic.*", true},  {"anything", "*", true},         {"Level1.vnr", "level1.vnr", true},
+        {"Level1.vnr", "*.vnr", true},
+        {"LEVEL1.VNR", "*.vnr", true},
+        {"level1.vnr", "*.VNR", true},
+        {"Level1.vnrx", "*.vnr", false},
+        {"Level1.vn", "*.vnr", false},
+        {".vnr", "*.vnr", true},
+        {"a.vnr.bak", "*.vnr", false},
+        {"a.b.vnr", "*.vnr", true},
+        {"Song.it", "*.it", true},
+        {"x", "?", true},
+        {"", "?", false},
+        {"", "*", true},
+        {"abc", "a*c", true},
+        {"abcbc", "a*bc", true},
+        {"abcb", "a*bc", false},
+        {"music.vnr", "m?sic.*", true},
+        {"anything", "*", true},
+        {"Level1.vnr", "level1.vnr", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesMask(c.name, c.mask), c.match) << c.name << " vs " << c.mask;
@@ -39,13 +51,14 @@ TEST(ListMatchingFiles, PlainVisibleMatchingFilesSortedIgnoringCase) {
         test::writeFile(dir / name, "x");
     std::filesystem::create_directory(dir / "folder.vnr");
     std::vector<std::string> expected{"A.VNR", "a2.vnr", "b.vnr", "c.Vnr"};
-    if (test::makeLink(dir / "b.vnr", dir / "link.vnr") && test::makeLink(dir / "folder.vnr", dir / "dirlink.vnr", true))
+    if (test::makeLink(dir / "b.vnr", dir / "link.vnr") &&
+        test::makeLink(dir / "folder.vnr", dir / "dirlink.vnr", true))
         expected.push_back("link.vnr");
     expected.push_back("\xce\xa9mega.vnr");
 #ifdef _WIN32
     // Windows hides a file by its attributes, and system files stay out too.
-    for (const auto& [name, attribute] : {std::pair{"hidden.vnr", FILE_ATTRIBUTE_HIDDEN},
-                                          std::pair{"system.vnr", FILE_ATTRIBUTE_SYSTEM}}) {
+    for (const auto& [name, attribute] :
+         {std::pair{"hidden.vnr", FILE_ATTRIBUTE_HIDDEN}, std::pair{"system.vnr", FILE_ATTRIBUTE_SYSTEM}}) {
         test::writeFile(dir / name, "x");
         ASSERT_TRUE(::SetFileAttributesW(pathFromUtf8(dir / name).c_str(), attribute));
     }

@@ -33,6 +33,8 @@ struct LocateCase {
     std::string title;
 };
 
+void PrintTo(const LocateCase& c, std::ostream* os) { *os << c.description; }
+
 class LocateTest : public testing::TestWithParam<LocateCase> {};
 
 TEST_P(LocateTest, FindsKindStartAndTitle) {
@@ -51,12 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LocateCase{"plain IT file", test::itModule("Intro"), true, ModuleKind::IT, 0, "Intro"},
         LocateCase{"plain S3M file", test::s3mModule("Theme"), true, ModuleKind::S3M, 0, "Theme"},
-        LocateCase{"S3M at 60 in a container", test::container(60, test::s3mModule("Boss")), true, ModuleKind::S3M,
-                   60, "Boss"},
-        LocateCase{"first match wins, S3M before IT", at(200, "IMPM").replace(150, 4, "SCRM"), true,
-                   ModuleKind::S3M, 106, ""},
-        LocateCase{"IMPM tried before SCRM at the same offset", at(44, "IMPMSCRM"), true, ModuleKind::IT, 44,
-                   "SCRM"},
+        LocateCase{"S3M at 60 in a container", test::container(60, test::s3mModule("Boss")), true, ModuleKind::S3M, 60,
+                   "Boss"},
+        LocateCase{"first match wins, S3M before IT", at(200, "IMPM").replace(150, 4, "SCRM"), true, ModuleKind::S3M,
+                   106, ""},
+        LocateCase{"IMPM tried before SCRM at the same offset", at(44, "IMPMSCRM"), true, ModuleKind::IT, 44, "SCRM"},
         LocateCase{"other letter case is no match", at(10, "impm").replace(100, 4, "Scrm"), false, {}, 0, ""},
         LocateCase{"shorter than a signature", Bytes("IMP"), false, {}, 0, ""},
         LocateCase{"empty file", Bytes(), false, {}, 0, ""},

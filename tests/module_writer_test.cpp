@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/faulty_file_system.h"
 #include "engine/utf8_path.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
@@ -75,7 +75,8 @@ TEST_F(ModuleWriterTest, WritesTheBytesFromTheModuleStartToTheContainerEnd) {
 }
 
 TEST_F(ModuleWriterTest, NamesFromTheSourceUnderThatRule) {
-    const WriteResult r = convert(test::container(5, test::s3mModule("Song")), "Theme.vnr", NamingRule::FromSourceFiles);
+    const WriteResult r =
+        convert(test::container(5, test::s3mModule("Song")), "Theme.vnr", NamingRule::FromSourceFiles);
     ASSERT_TRUE(r.written) << r.reason;
     EXPECT_EQ(destListing(), std::vector<std::string>{"Theme.s3m"});
 }
@@ -204,14 +205,18 @@ TEST_F(ModuleWriterTest, TitlesBeyondTheAnsiCodePageKeepTheirLetters) {
     // arrive as those letters, not as the ANSI code page's guess at them.
     const std::string folder = m_dir / "dest-\xe7\x9b\xae\xe7\x9a\x84"; // 目的
     fs::create_directory(pathFromUtf8(folder));
-    const WriteResult r = convert(test::itModule("\x9a" "ber \xe1\xe2"), "Level1.vnr", NamingRule::Original, folder);
+    const WriteResult r = convert(test::itModule("\x9a"
+                                                 "ber \xe1\xe2"),
+                                  "Level1.vnr", NamingRule::Original, folder);
     ASSERT_TRUE(r.written) << r.reason;
-    EXPECT_EQ(r.outputPath, joinPath(folder, "\xc3\x9c" "ber \xc3\x9f\xce\x93.it"));
+    EXPECT_EQ(r.outputPath, joinPath(folder, "\xc3\x9c"
+                                             "ber \xc3\x9f\xce\x93.it"));
     std::vector<std::wstring> names;
     for (const auto& entry : fs::directory_iterator(pathFromUtf8(folder)))
         names.push_back(entry.path().filename().wstring());
     EXPECT_EQ(names, std::vector<std::wstring>{L"\u00dcber \u00df\u0393.it"});
-    EXPECT_EQ(readFile(r.outputPath), test::itModule("\x9a" "ber \xe1\xe2"));
+    EXPECT_EQ(readFile(r.outputPath), test::itModule("\x9a"
+                                                     "ber \xe1\xe2"));
 }
 #endif
 

@@ -13,7 +13,12 @@ struct TitleCase {
     std::optional<std::string> name; ///< nothing: the title is refused, the source name is used
 };
 
-std::string caseNumber(const testing::TestParamInfo<TitleCase>& info) { return std::to_string(info.index); }
+// Test lists and names show the title, escaped, rather than the case's raw bytes.
+void PrintTo(const TitleCase& c, std::ostream* os) { *os << testing::PrintToString(c.title); }
+
+std::string caseNumber(const testing::TestParamInfo<TitleCase>& info) {
+    return std::to_string(info.index);
+}
 
 class NameFromTitleTest : public testing::TestWithParam<TitleCase> {};
 
@@ -31,7 +36,11 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"CONIN", ModuleKind::IT, "CONIN.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
                     TitleCase{"..x", ModuleKind::IT, "..x.it"},
                     // Code page 437, as trackers write titles and players show them.
-                    TitleCase{"\x9a" "ber", ModuleKind::IT, "\xc3\x9c" "ber.it"},
+                    TitleCase{"\x9a"
+                              "ber",
+                              ModuleKind::IT,
+                              "\xc3\x9c"
+                              "ber.it"},
                     TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"}),
     caseNumber);
 

@@ -12,14 +12,14 @@ TEST(SplitDriveStep, DriveLetterFirstThenTheRest) {
         std::optional<char> drive;
         const char* path;
     } cases[] = {
-        {"E:", "C:\\Games", 'E', ""},                     // another drive: its current folder, nothing more
+        {"E:", "C:\\Games", 'E', ""},                        // another drive: its current folder, nothing more
         {"c:\\music", "C:\\Games", std::nullopt, "\\music"}, // same drive, any case: no switch
         {"C:", "c:\\", std::nullopt, ""},
         {"e:\\mods\\*.it", "C:\\Games", 'e', "\\mods\\*.it"},
-        {"D:sub", "", 'D', "sub"},                        // no folder yet: always switch
+        {"D:sub", "", 'D', "sub"}, // no folder yet: always switch
         {"music\\level1.vnr", "C:\\Games", std::nullopt, "music\\level1.vnr"},
         {"\\\\server\\share", "C:\\Games", std::nullopt, "\\\\server\\share"},
-        {"1:", "C:\\", std::nullopt, "1:"},               // not a drive letter
+        {"1:", "C:\\", std::nullopt, "1:"}, // not a drive letter
         {":x", "C:\\", std::nullopt, ":x"},
         {"E", "C:\\", std::nullopt, "E"},
         {"", "C:\\", std::nullopt, ""},

@@ -15,8 +15,7 @@ QString errorDisplayText(const QString& message);
 void showCurrentException(Dialogs& dialogs) noexcept;
 
 /// Runs handler and shows whatever it throws through the error display; the window carries on.
-template <class Handler>
-void showingErrors(Dialogs& dialogs, Handler&& handler) noexcept {
+template <class Handler> void showingErrors(Dialogs& dialogs, Handler&& handler) noexcept {
     try {
         handler();
     } catch (...) {

@@ -40,11 +40,17 @@ QString FileList::resolve(const QString& path) const {
     return QDir::cleanPath(QFileInfo(QDir(m_directory), path).absoluteFilePath());
 }
 
-bool FileList::setDirectory(const QString& folder, QString& error) { return showFolder(folder, m_mask, error); }
+bool FileList::setDirectory(const QString& folder, QString& error) {
+    return showFolder(folder, m_mask, error);
+}
 
-bool FileList::setMask(const QString& mask, QString& error) { return showFolder(m_directory, mask, error); }
+bool FileList::setMask(const QString& mask, QString& error) {
+    return showFolder(m_directory, mask, error);
+}
 
-bool FileList::reload(QString& error) { return showFolder(m_directory, m_mask, error); }
+bool FileList::reload(QString& error) {
+    return showFolder(m_directory, m_mask, error);
+}
 
 bool FileList::showFolder(const QString& folder, const QString& mask, QString& error) {
     const QString absolute = resolve(folder);
@@ -84,7 +90,9 @@ void FileList::setItemSelected(int index, bool selected) {
         it->setSelected(selected);
 }
 
-int FileList::selectedCount() const { return int(selectionModel()->selectedIndexes().size()); }
+int FileList::selectedCount() const {
+    return int(selectionModel()->selectedIndexes().size());
+}
 
 bool FileList::applyFilePath(const QString& text, QString& error) {
     if (text.isEmpty())
@@ -139,7 +147,9 @@ void FileList::changeEvent(QEvent* event) {
         updateGrid();
 }
 
-int FileList::rowHeight() const { return fontMetrics().height() + 4; }
+int FileList::rowHeight() const {
+    return fontMetrics().height() + 4;
+}
 
 QSize FileList::minimumSizeHint() const {
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);

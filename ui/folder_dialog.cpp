@@ -63,7 +63,9 @@ QString FolderDialog::typedPath() const {
     return QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(text));
 }
 
-QString FolderDialog::folder() const { return QDir::toNativeSeparators(typedPath()); }
+QString FolderDialog::folder() const {
+    return QDir::toNativeSeparators(typedPath());
+}
 
 void FolderDialog::showFolderOfTree() {
     const QModelIndex index = m_tree->currentIndex();

@@ -272,12 +272,24 @@ void TMainForm::createLayout() {
 
 void TMainForm::setTabOrderAndNames() {
     const std::initializer_list<std::pair<QWidget*, const char*>> controls = {
-        {FileList, "FileList"},       {StatBar, "StatBar"},         {DownPanel2, "DownPanel2"},
-        {ConvertBtn, "ConvertBtn"},   {ProgBar, "ProgBar"},         {DownPanel1, "DownPanel1"},
-        {DownPanel3, "DownPanel3"},   {DestBtn, "DestBtn"},         {DestDirEdit, "DestDirEdit"},
-        {Label2, "Label2"},           {Bevel3, "Bevel3"},           {AllCheckBox, "AllCheckBox"},
-        {UpPanel1, "UpPanel1"},       {Label1, "Label1"},           {SourceDirEdit, "SourceDirEdit"},
-        {SourceBtn, "SourceBtn"},     {RGroup, "RGroup"},           {m_originalRadio, "OriginalRadio"},
+        {FileList, "FileList"},
+        {StatBar, "StatBar"},
+        {DownPanel2, "DownPanel2"},
+        {ConvertBtn, "ConvertBtn"},
+        {ProgBar, "ProgBar"},
+        {DownPanel1, "DownPanel1"},
+        {DownPanel3, "DownPanel3"},
+        {DestBtn, "DestBtn"},
+        {DestDirEdit, "DestDirEdit"},
+        {Label2, "Label2"},
+        {Bevel3, "Bevel3"},
+        {AllCheckBox, "AllCheckBox"},
+        {UpPanel1, "UpPanel1"},
+        {Label1, "Label1"},
+        {SourceDirEdit, "SourceDirEdit"},
+        {SourceBtn, "SourceBtn"},
+        {RGroup, "RGroup"},
+        {m_originalRadio, "OriginalRadio"},
         {m_fromSourceRadio, "FromSourceRadio"},
     };
     for (const auto& [control, name] : controls)
@@ -312,7 +324,7 @@ void TMainForm::setTabOrderAndNames() {
 
     // Form level: the list, the Convert button, the destination row (its button first), the source
     // row, the naming rule.
-    QWidget* const order[] = {FileList,      ConvertBtn, DestBtn,         DestDirEdit,       AllCheckBox,
+    QWidget* const order[] = {FileList,      ConvertBtn, DestBtn,         DestDirEdit,      AllCheckBox,
                               SourceDirEdit, SourceBtn,  m_originalRadio, m_fromSourceRadio};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
@@ -333,7 +345,9 @@ void TMainForm::FormCreate() {
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TMainForm::FormResize() { FileList->setColumns(FileList->width() / kColumnWidth); }
+void TMainForm::FormResize() {
+    FileList->setColumns(FileList->width() / kColumnWidth);
+}
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -351,7 +365,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-int TMainForm::namingRule() const { return m_namingButtons->checkedId(); }
+int TMainForm::namingRule() const {
+    return m_namingButtons->checkedId();
+}
 
 void TMainForm::setNamingRule(int index) {
     if (QAbstractButton* button = m_namingButtons->button(index))

@@ -38,14 +38,18 @@ void StatBar::setSimplePanel(bool on) {
         panel->setVisible(!on);
 }
 
-QString StatBar::simpleText() const { return m_simpleLabel->text(); }
+QString StatBar::simpleText() const {
+    return m_simpleLabel->text();
+}
 
 void StatBar::setSimpleText(const QString& text) {
     if (text != m_simpleLabel->text())
         m_simpleLabel->setText(text);
 }
 
-QString StatBar::panelText(int index) const { return m_panels.at(index)->text(); }
+QString StatBar::panelText(int index) const {
+    return m_panels.at(index)->text();
+}
 
 void StatBar::setPanelText(int index, const QString& text) {
     m_panels.at(index)->setText(text);
@@ -58,7 +62,8 @@ void StatBar::fitPanel(int index) {
     const QFontMetrics metrics(panel->font());
     const int margins = panel->contentsMargins().left() + panel->contentsMargins().right() + 2 * panel->margin();
     const int needed = std::max(metrics.horizontalAdvance(QStringLiteral("Converted: 0000")),
-                                metrics.horizontalAdvance(panel->text())) + margins + 4;
+                                metrics.horizontalAdvance(panel->text())) +
+                       margins + 4;
     panel->setFixedWidth(std::max(kNarrowPanelWidth, needed));
 }
 

@@ -17,7 +17,7 @@ public:
     std::function<bool(const std::string& path)> refuseCreate;
     std::function<bool(const std::string& from, const std::string& to)> refuseRename;
     std::function<void()> beforeCopy; ///< runs just before a module is copied: the source may change
-    int opened = 0;                    ///< how many files were opened for reading
+    int opened = 0;                   ///< how many files were opened for reading
 
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) override {
         ++opened;

@@ -60,7 +60,9 @@ bool makeLink(const std::string& target, const std::string& link, bool folder) {
     return true;
 }
 
-bool isLink(const std::string& path) { return std::filesystem::is_symlink(path); }
+bool isLink(const std::string& path) {
+    return std::filesystem::is_symlink(path);
+}
 
 #endif
 

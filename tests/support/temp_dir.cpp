@@ -13,8 +13,7 @@ TempDir::TempDir() {
     // No mkdtemp: try random names until one is created, which only succeeds when it was free.
     std::random_device random;
     for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
-        const auto candidate =
-            std::filesystem::temp_directory_path() / ("zendrow-test-" + std::to_string(random()));
+        const auto candidate = std::filesystem::temp_directory_path() / ("zendrow-test-" + std::to_string(random()));
         std::error_code code;
         if (std::filesystem::create_directory(candidate, code))
             m_path = candidate;
@@ -29,7 +28,9 @@ TempDir::TempDir() {
 #endif
 }
 
-std::string TempDir::str() const { return utf8FromPath(m_path); }
+std::string TempDir::str() const {
+    return utf8FromPath(m_path);
+}
 
 std::string TempDir::operator/(const std::string& name) const {
     // Names are written with '/', and come out with the platform's own separator.

@@ -28,12 +28,12 @@ using zendrow::ui::TMainForm;
 namespace {
 
 const QStringList kControlNames = {
-    QStringLiteral("FileList"),    QStringLiteral("StatBar"),       QStringLiteral("DownPanel2"),
-    QStringLiteral("ConvertBtn"),  QStringLiteral("ProgBar"),       QStringLiteral("DownPanel1"),
-    QStringLiteral("DownPanel3"),  QStringLiteral("DestBtn"),       QStringLiteral("DestDirEdit"),
-    QStringLiteral("Label2"),      QStringLiteral("Bevel3"),        QStringLiteral("AllCheckBox"),
-    QStringLiteral("UpPanel1"),    QStringLiteral("Label1"),        QStringLiteral("SourceDirEdit"),
-    QStringLiteral("SourceBtn"),   QStringLiteral("RGroup"),
+    QStringLiteral("FileList"),   QStringLiteral("StatBar"), QStringLiteral("DownPanel2"),
+    QStringLiteral("ConvertBtn"), QStringLiteral("ProgBar"), QStringLiteral("DownPanel1"),
+    QStringLiteral("DownPanel3"), QStringLiteral("DestBtn"), QStringLiteral("DestDirEdit"),
+    QStringLiteral("Label2"),     QStringLiteral("Bevel3"),  QStringLiteral("AllCheckBox"),
+    QStringLiteral("UpPanel1"),   QStringLiteral("Label1"),  QStringLiteral("SourceDirEdit"),
+    QStringLiteral("SourceBtn"),  QStringLiteral("RGroup"),
 };
 
 QStringList itemsOf(const zendrow::ui::FileList& list) {
@@ -43,7 +43,9 @@ QStringList itemsOf(const zendrow::ui::FileList& list) {
     return items;
 }
 
-QString canonical(const QString& path) { return QDir(path).canonicalPath(); }
+QString canonical(const QString& path) {
+    return QDir(path).canonicalPath();
+}
 
 /// An object whose events fail, as a faulty handler would.
 class ThrowingObject : public QObject {
@@ -196,11 +198,11 @@ void MainFormTest::layoutFits() {
 
     const auto rectOf = [&](QWidget* w) { return QRect(w->mapTo(&form, QPoint(0, 0)), w->size()); };
     // Nothing squeezed below what its text needs, nothing outside the window.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             form.Label1, form.SourceDirEdit, form.SourceBtn, form.AllCheckBox, form.Label2, form.DestDirEdit,
-             form.DestBtn, form.RGroup, form.ConvertBtn, form.StatBar,
-             form.findChild<QRadioButton*>(QStringLiteral("OriginalRadio")),
-             form.findChild<QRadioButton*>(QStringLiteral("FromSourceRadio"))}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{form.Label1, form.SourceDirEdit, form.SourceBtn, form.AllCheckBox, form.Label2,
+                                         form.DestDirEdit, form.DestBtn, form.RGroup, form.ConvertBtn, form.StatBar,
+                                         form.findChild<QRadioButton*>(QStringLiteral("OriginalRadio")),
+                                         form.findChild<QRadioButton*>(QStringLiteral("FromSourceRadio"))}) {
         const QString name = w->objectName();
         QVERIFY2(w->isVisible(), qPrintable(name));
         QVERIFY2(w->height() >= w->minimumSizeHint().height(), qPrintable(name));
@@ -212,7 +214,7 @@ void MainFormTest::layoutFits() {
     QVERIFY(form.FileList->viewport()->height() >= form.FileList->fontMetrics().height());
 
     // Top row, the list filling the middle, the bottom rows stacked in order down to the status bar.
-    const QList<QWidget*> stack = {form.UpPanel1, form.FileList, form.DownPanel3, form.RGroup,
+    const QList<QWidget*> stack = {form.UpPanel1,   form.FileList,   form.DownPanel3, form.RGroup,
                                    form.DownPanel2, form.DownPanel1, form.StatBar};
     QCOMPARE(rectOf(stack.first()).top(), 0);
     for (int i = 0; i + 1 < stack.size(); ++i)
@@ -223,7 +225,8 @@ void MainFormTest::layoutFits() {
         QCOMPARE(w->width(), size.width());
 
     // Edit boxes stretch, buttons keep to the right edge, the Convert button spans the window.
-    for (auto [edit, button] : {std::pair{form.SourceDirEdit, form.SourceBtn}, std::pair{form.DestDirEdit, form.DestBtn}}) {
+    for (auto [edit, button] :
+         {std::pair{form.SourceDirEdit, form.SourceBtn}, std::pair{form.DestDirEdit, form.DestBtn}}) {
         QCOMPARE(rectOf(edit).left(), 0);
         QCOMPARE(rectOf(button).right(), size.width() - 1);
         QVERIFY(rectOf(edit).right() < rectOf(button).left());
@@ -281,10 +284,10 @@ void MainFormTest::keyboardAndAccessibility() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         order << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(order, QStringList({QStringLiteral("ConvertBtn"), QStringLiteral("DestBtn"),
-                                 QStringLiteral("DestDirEdit"), QStringLiteral("AllCheckBox"),
-                                 QStringLiteral("SourceDirEdit"), QStringLiteral("SourceBtn"),
-                                 QStringLiteral("OriginalRadio"), QStringLiteral("FileList")}));
+    QCOMPARE(order,
+             QStringList({QStringLiteral("ConvertBtn"), QStringLiteral("DestBtn"), QStringLiteral("DestDirEdit"),
+                          QStringLiteral("AllCheckBox"), QStringLiteral("SourceDirEdit"), QStringLiteral("SourceBtn"),
+                          QStringLiteral("OriginalRadio"), QStringLiteral("FileList")}));
 
     QCOMPARE(form.Label1->buddy(), form.SourceDirEdit);
     QCOMPARE(form.Label2->buddy(), form.DestDirEdit);
@@ -304,11 +307,16 @@ void MainFormTest::idleRefresh_data() {
     QTest::addColumn<QString>("status");
 
     const QString here = QStringLiteral(".");
-    QTest::newRow("nothing selected") << 3 << QList<int>{} << here << false << false << QStringLiteral("0 file(s) selected");
-    QTest::newRow("some selected") << 3 << QList<int>{0, 2} << here << true << false << QStringLiteral("2 file(s) selected");
-    QTest::newRow("all selected") << 3 << QList<int>{0, 1, 2} << here << true << true << QStringLiteral("3 file(s) selected");
-    QTest::newRow("no matching files") << 0 << QList<int>{} << here << false << true << QStringLiteral("0 file(s) selected");
-    QTest::newRow("destination cleared") << 3 << QList<int>{1} << QString() << false << false << QStringLiteral("1 file(s) selected");
+    QTest::newRow("nothing selected") << 3 << QList<int>{} << here << false << false
+                                      << QStringLiteral("0 file(s) selected");
+    QTest::newRow("some selected") << 3 << QList<int>{0, 2} << here << true << false
+                                   << QStringLiteral("2 file(s) selected");
+    QTest::newRow("all selected") << 3 << QList<int>{0, 1, 2} << here << true << true
+                                  << QStringLiteral("3 file(s) selected");
+    QTest::newRow("no matching files") << 0 << QList<int>{} << here << false << true
+                                       << QStringLiteral("0 file(s) selected");
+    QTest::newRow("destination cleared") << 3 << QList<int>{1} << QString() << false << false
+                                         << QStringLiteral("1 file(s) selected");
 }
 
 void MainFormTest::idleRefresh() {
@@ -340,8 +348,8 @@ void MainFormTest::idleLetsTheLoopRest() {
     // Once everything is in step, an idle refresh that changed anything would wake the loop again
     // at once, over and over.
     int idleMoments = 0;
-    const auto connection = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                                             [&] { ++idleMoments; });
+    const auto connection = QObject::connect(QAbstractEventDispatcher::instance(),
+                                             &QAbstractEventDispatcher::aboutToBlock, [&] { ++idleMoments; });
     runEventLoop(300);
     QObject::disconnect(connection);
     QVERIFY2(idleMoments < 10, qPrintable(QString::number(idleMoments)));
@@ -399,22 +407,23 @@ void MainFormTest::applyTypedPath_data() {
     const QStringList rootItems = {QStringLiteral("a.vnr"), QStringLiteral("B.VNR")};
     const QStringList subItems = {QStringLiteral("w.vnr"), QStringLiteral("z.vnr")};
     const QString vnr = QStringLiteral("*.vnr");
-    QTest::newRow("absolute folder") << QStringLiteral("<root>/sub") << QStringLiteral("sub") << vnr
-                                     << subItems << QString() << QString();
-    QTest::newRow("relative folder") << QStringLiteral("sub/") << QStringLiteral("sub") << vnr
-                                     << subItems << QString() << QString();
-    QTest::newRow("parent folder") << QStringLiteral("sub/..") << QString() << vnr << rootItems << QString() << QString();
+    QTest::newRow("absolute folder") << QStringLiteral("<root>/sub") << QStringLiteral("sub") << vnr << subItems
+                                     << QString() << QString();
+    QTest::newRow("relative folder") << QStringLiteral("sub/") << QStringLiteral("sub") << vnr << subItems << QString()
+                                     << QString();
+    QTest::newRow("parent folder") << QStringLiteral("sub/..") << QString() << vnr << rootItems << QString()
+                                   << QString();
     QTest::newRow("wildcard") << QStringLiteral("sub/*.it") << QStringLiteral("sub") << QStringLiteral("*.it")
                               << QStringList{QStringLiteral("x.it"), QStringLiteral("Y.IT")} << QString() << QString();
     QTest::newRow("wildcard alone") << QStringLiteral("?.txt") << QString() << QStringLiteral("?.txt")
                                     << QStringList{QStringLiteral("c.txt")} << QString() << QString();
-    QTest::newRow("file") << QStringLiteral("<root>/sub/z.vnr") << QStringLiteral("sub") << vnr
-                          << subItems << QStringLiteral("z.vnr") << QString();
+    QTest::newRow("file") << QStringLiteral("<root>/sub/z.vnr") << QStringLiteral("sub") << vnr << subItems
+                          << QStringLiteral("z.vnr") << QString();
     QTest::newRow("nonsense") << QStringLiteral("no/such/place") << QString() << vnr << rootItems << QString()
                               << QStringLiteral("The folder or file \"no/such/place\" does not exist.");
-    QTest::newRow("wildcard in a missing folder") << QStringLiteral("nowhere/*.it") << QString() << vnr << rootItems
-                                                  << QString()
-                                                  << QStringLiteral("The folder or file \"nowhere/*.it\" does not exist.");
+    QTest::newRow("wildcard in a missing folder")
+        << QStringLiteral("nowhere/*.it") << QString() << vnr << rootItems << QString()
+        << QStringLiteral("The folder or file \"nowhere/*.it\" does not exist.");
     QTest::newRow("empty") << QString() << QString() << vnr << rootItems << QString() << QString();
 }
 
@@ -429,7 +438,8 @@ void MainFormTest::applyTypedPath() {
     QDir root(m_dir->path());
     QVERIFY(root.mkdir(QStringLiteral("sub")));
     QVERIFY(root.mkdir(QStringLiteral("sub.vnr")));
-    for (const char* name : {"a.vnr", "B.VNR", "c.txt", ".hidden.vnr", "sub/x.it", "sub/Y.IT", "sub/w.vnr", "sub/z.vnr"})
+    for (const char* name :
+         {"a.vnr", "B.VNR", "c.txt", ".hidden.vnr", "sub/x.it", "sub/Y.IT", "sub/w.vnr", "sub/z.vnr"})
         writeFile(root.filePath(QString::fromUtf8(name)), "x");
     makeForm();
     TMainForm& form = *m_form;
@@ -596,8 +606,7 @@ void MainFormTest::runAnsweredYesCreatesAndConverts() {
     QCOMPARE(m_dialogs->shown,
              QStringList({QStringLiteral("question [Confirm] Destination folder does not exist. Create it?"),
                           QStringLiteral("summary")}));
-    QCOMPARE(m_dialogs->summaries,
-             QStringList{QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped.")});
+    QCOMPARE(m_dialogs->summaries, QStringList{QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped.")});
     QCOMPARE(readFile(path(QStringLiteral("out/Song.it"))), module);
 }
 
@@ -700,7 +709,8 @@ void MainFormTest::runErrorReturnsToIdle_data() {
         << QStringLiteral("missing/out") << false << QStringLiteral("Cannot create the destination folder")
         << QStringList{};
     QTest::newRow("error in the middle of the run")
-        << QStringLiteral("out") << true << QStringLiteral("The disk went away.") << QStringList{QStringLiteral("One.it")};
+        << QStringLiteral("out") << true << QStringLiteral("The disk went away.")
+        << QStringList{QStringLiteral("One.it")};
 }
 
 void MainFormTest::runErrorReturnsToIdle() {
@@ -726,8 +736,8 @@ void MainFormTest::runErrorReturnsToIdle() {
     m_dialogs->answers.push_back(true);
     bool idleWhenShown = false;
     m_dialogs->onError = [&] {
-        idleWhenShown = QApplication::overrideCursor() == nullptr && form.StatBar->simplePanel() &&
-                        !form.ProgBar->isVisible();
+        idleWhenShown =
+            QApplication::overrideCursor() == nullptr && form.StatBar->simplePanel() && !form.ProgBar->isVisible();
     };
 
     QTest::mouseClick(form.ConvertBtn, Qt::LeftButton);

@@ -48,10 +48,14 @@ int main(int argc, char** argv) {
     if (!temp.isValid() || !games.mkpath(QStringLiteral("Ombrix/Data")) || !QDir().mkpath(output))
         return 1;
     const QString data = games.filePath(QStringLiteral("Ombrix/Data"));
-    const char* titles[][2] = {{"Ancient Ruins.vnr", "Ancient Ruins"}, {"boss_theme.vnr", "Boss Theme"},
-                               {"Credits.VNR", "Credits"},             {"forest.vnr", "Deep Forest"},
-                               {"intro.vnr", "Intro"},                 {"Menu Music.vnr", "Menu"},
-                               {"town.vnr", "Town Square"},            {"voices.vnr", nullptr}};
+    const char* titles[][2] = {{"Ancient Ruins.vnr", "Ancient Ruins"},
+                               {"boss_theme.vnr", "Boss Theme"},
+                               {"Credits.VNR", "Credits"},
+                               {"forest.vnr", "Deep Forest"},
+                               {"intro.vnr", "Intro"},
+                               {"Menu Music.vnr", "Menu"},
+                               {"town.vnr", "Town Square"},
+                               {"voices.vnr", nullptr}};
     for (const auto& [file, title] : titles) {
         const QByteArray bytes = title ? container(itModule(title, QByteArray(4096, 'm'))) : QByteArray(512, 'v');
         writeFile(QDir(data).filePath(QString::fromUtf8(file)), bytes);
