@@ -169,19 +169,42 @@ TEST_F(FaultTest, DestinationRemovedDuringTheRun) {
     EXPECT_FALSE(fs::exists(host.dest)) << "the run must not make the folder again behind the user's back";
 }
 
-TEST_F(FaultTest, ReadOnlyDestination) {
-#ifdef _WIN32
-    GTEST_SKIP() << "a folder's read-only attribute does not stop files being made in it on Windows";
-#else
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders; the file seam covers refused creation";
-    add("a.vnr", test::itModule("Alpha"));
-    fs::permissions(host.dest, fs::perms::owner_read | fs::perms::owner_exec);
-    const RunReport report = runConversion(host, disk);
-    ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_NE(report.failures[0].reason.find("Permission denied"), std::string::npos);
-#endif
+#ifndef _WIN32
+// Runs check in a child process without root's power to ignore permissions (root becomes "nobody"
+// there), so that folders and files the user may not touch really refuse. True when check held.
+bool holdsWithoutPrivileges(const test::TempDir& dir, const std::function<bool()>& check) {
+    // The child must reach the test's folder, which only its owner may enter.
+    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::add);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+TEST_F(FaultTest, PermissionsRefused) {
+    // A destination the user may not write to, and a source the user may not read.
+    add("a.vnr", test::itModule("Alpha"));
+    add("secret.vnr", test::itModule("Secret"));
+    fs::permissions(host.src, fs::perms::all, fs::perm_options::add);
+    fs::permissions(host.src + "/a.vnr", fs::perms::all, fs::perm_options::add);
+    fs::permissions(host.src + "/secret.vnr", fs::perms::none);
+    fs::permissions(host.dest,
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+    const bool reported = holdsWithoutPrivileges(m_dir, [&] {
+        DiskFileSystem realDisk;
+        const RunReport report = runConversion(host, realDisk);
+        return report.counts.failed == 2 && report.failures.size() == 2 &&
+               report.failures[0].reason.ends_with("Permission denied") &&
+               report.failures[1].reason == "cannot open: Permission denied";
+    });
+    EXPECT_TRUE(reported) << "both files must fail with \"Permission denied\"";
+    EXPECT_TRUE(fs::is_empty(host.dest));
+}
+#endif
 
 } // namespace
 } // namespace zendrow
