@@ -14,6 +14,7 @@
 
 #include "engine/conversion_run.h"
 #include "engine/output_naming.h"
+#include "tests/support/fake_run_host.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/platform.h"
@@ -27,47 +28,26 @@ using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-// Every file of one folder selected, converted into another.
-struct FolderHost : RunHost {
-    std::string src, dest;
-    std::vector<std::string> items;
-    std::vector<FileResult> results;
-    std::function<void(int done)> afterFile;
-
-    int itemCount() override { return static_cast<int>(items.size()); }
-    bool isSelected(int) override { return true; }
-    std::string itemText(int item) override { return items.at(static_cast<std::size_t>(item)); }
-    std::string folder(int) override { return src; }
-    int selectedCount() override { return itemCount(); }
-    int namingRule() override { return 0; }
-    std::string destination() override { return dest; }
-    bool confirmCreateDestination(const std::string&) override { return false; }
-    void runStarted(int) override {}
-    void fileDone(const FileResult& r, const RunCounts&) override {
-        results.push_back(r);
-        if (afterFile)
-            afterFile(static_cast<int>(results.size()));
-    }
-    void processEvents() override {}
-};
+using test::FakeHost;
 
 class FaultTest : public testing::Test {
 protected:
     void SetUp() override {
-        host.src = m_dir / "src";
+        host.listFolder = m_dir / "src";
         host.dest = m_dir / "dest";
-        fs::create_directory(host.src);
+        fs::create_directory(host.listFolder);
         fs::create_directory(host.dest);
     }
     void add(const std::string& name, const Bytes& bytes) {
-        writeFile(host.src + "/" + name, bytes);
+        writeFile(host.listFolder + "/" + name, bytes);
         host.items.push_back(name);
+        host.selected.push_back(true);
     }
     std::string out(const std::string& name) const { return joinPath(host.dest, name); }
 
     test::TempDir m_dir;
     test::FaultyFileSystem disk;
-    FolderHost host;
+    FakeHost host;
 };
 
 #ifndef _WIN32 // no fork or file-size limit there; the file seam's short write covers it
@@ -105,9 +85,9 @@ TEST_F(FaultTest, SourcesChangedBetweenListingAndRun) {
     add("deleted.vnr", test::itModule("Deleted"));
     add("emptied.vnr", test::itModule("Emptied"));
     add("replaced.vnr", test::itModule("Old"));
-    fs::remove(host.src + "/deleted.vnr");
-    writeFile(host.src + "/emptied.vnr", "");
-    writeFile(host.src + "/replaced.vnr", test::itModule("New"));
+    fs::remove(host.listFolder + "/deleted.vnr");
+    writeFile(host.listFolder + "/emptied.vnr", "");
+    writeFile(host.listFolder + "/replaced.vnr", test::itModule("New"));
 
     const RunReport report = runConversion(host, disk);
     ASSERT_EQ(host.results.size(), 3u);
@@ -124,7 +104,7 @@ TEST_F(FaultTest, SourceCannotShrinkWhileTheRunHoldsIt) {
     const Bytes module = test::itModule("Shrinks", Bytes(100000, 's'));
     add("a.vnr", test::container(20, module));
     std::error_code refused;
-    disk.beforeCopy = [&] { fs::resize_file(host.src + "/a.vnr", 5000, refused); };
+    disk.beforeCopy = [&] { fs::resize_file(host.listFolder + "/a.vnr", 5000, refused); };
     const RunReport report = runConversion(host, disk);
     EXPECT_TRUE(refused);
     EXPECT_EQ(report.counts.converted, 1);
@@ -134,7 +114,7 @@ TEST_F(FaultTest, SourceCannotShrinkWhileTheRunHoldsIt) {
 TEST_F(FaultTest, SourceShrinkingDuringTheCopyFailsWithoutAPartialOutput) {
     const Bytes module = test::itModule("Shrinks", Bytes(100000, 's'));
     add("a.vnr", test::container(20, module));
-    disk.beforeCopy = [&] { fs::resize_file(host.src + "/a.vnr", 5000); };
+    disk.beforeCopy = [&] { fs::resize_file(host.listFolder + "/a.vnr", 5000); };
     const RunReport report = runConversion(host, disk);
     ASSERT_EQ(report.failures.size(), 1u);
     EXPECT_NE(report.failures[0].reason.find("ended early"), std::string::npos) << report.failures[0].reason;
@@ -145,7 +125,9 @@ TEST_F(FaultTest, SourceShrinkingDuringTheCopyFailsWithoutAPartialOutput) {
 TEST_F(FaultTest, SourceGrowingDuringTheCopyGivesTheModuleAsItWasMeasured) {
     const Bytes module = test::itModule("Grows", Bytes(100000, 'g'));
     add("a.vnr", test::container(20, module));
-    disk.beforeCopy = [&] { std::ofstream(host.src + "/a.vnr", std::ios::binary | std::ios::app) << "appended later"; };
+    disk.beforeCopy = [&] {
+        std::ofstream(host.listFolder + "/a.vnr", std::ios::binary | std::ios::app) << "appended later";
+    };
     const RunReport report = runConversion(host, disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(readFile(out("Grows.it")), module);
@@ -155,9 +137,9 @@ TEST_F(FaultTest, DestinationRemovedDuringTheRun) {
     add("a.vnr", test::itModule("Alpha"));
     add("b.vnr", test::itModule("Beta"));
     add("c.vnr", test::itModule("Gamma"));
-    host.afterFile = [&](int done) {
-        if (done == 1)
-            fs::remove_all(host.dest);
+    host.onFileDone = [](FakeHost& h) {
+        if (h.results.size() == 1)
+            fs::remove_all(h.dest);
     };
     const RunReport report = runConversion(host, disk);
     EXPECT_EQ(report.counts.converted, 1);
@@ -192,9 +174,9 @@ TEST_F(FaultTest, PermissionsRefused) {
             GTEST_SKIP() << "another user cannot reach the temporary folder " << p;
     add("a.vnr", test::itModule("Alpha"));
     add("secret.vnr", test::itModule("Secret"));
-    fs::permissions(host.src, fs::perms::all, fs::perm_options::add);
-    fs::permissions(host.src + "/a.vnr", fs::perms::all, fs::perm_options::add);
-    fs::permissions(host.src + "/secret.vnr", fs::perms::none);
+    fs::permissions(host.listFolder, fs::perms::all, fs::perm_options::add);
+    fs::permissions(host.listFolder + "/a.vnr", fs::perms::all, fs::perm_options::add);
+    fs::permissions(host.listFolder + "/secret.vnr", fs::perms::none);
     fs::permissions(host.dest,
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
     const bool reported = holdsWithoutPrivileges(m_dir, [&] {
