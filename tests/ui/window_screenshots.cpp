@@ -6,15 +6,15 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/fixtures.h"
 #include "tests/ui/window_fixtures.h"
 #include "ui/file_list.h"
-#include "ui/main_form.h"
+#include "ui/main_window.h"
 #include "ui/zendrow_application.h"
 
 using namespace zendrow::test;
@@ -57,33 +57,34 @@ int main(int argc, char** argv) {
                                {"town.vnr", "Town Square"},
                                {"voices.vnr", nullptr}};
     for (const auto& [file, title] : titles) {
-        const QByteArray bytes = title ? container(itModule(title, QByteArray(4096, 'm'))) : QByteArray(512, 'v');
-        writeFile(QDir(data).filePath(QString::fromUtf8(file)), bytes);
+        const Bytes bytes = title ? container(16, itModule(title, Bytes(4096, 'm'))) : Bytes(512, 'v');
+        writeFile(QDir(data).filePath(QString::fromUtf8(file)).toStdString(), bytes);
     }
     QDir::setCurrent(data);
 
     ScriptedDialogs dialogs;
     HookedDisk disk;
     app.setErrorDialogs(&dialogs);
-    zendrow::ui::TMainForm form(dialogs, disk);
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    zendrow::ui::MainWindow window(dialogs, disk);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
         return 1;
+    auto* list = window.findChild<zendrow::ui::FileList*>(QStringLiteral("fileList"));
     for (int item : {0, 3, 6})
-        form.FileList->setItemSelected(item, true);
-    form.FileList->setCurrentRow(6, QItemSelectionModel::NoUpdate);
-    runEventLoop(300);
-    bool saved = save(form, output + QStringLiteral("/main_window.png"));
+        list->setItemSelected(item, true);
+    list->setCurrentIndex(list->model()->index(6, 0));
+    QTest::qWait(300);
+    bool saved = save(window, output + QStringLiteral("/main_window.png"));
 
-    form.FileList->selectAll();
-    form.DestDirEdit->setText(QDir::toNativeSeparators(games.filePath(QStringLiteral("Ombrix/Music"))));
+    list->selectAll();
+    window.findChild<QLineEdit*>(QStringLiteral("destinationEdit"))
+        ->setText(QDir::toNativeSeparators(games.filePath(QStringLiteral("Ombrix/Music"))));
     dialogs.answers.push_back(true);
-    goIdle();
     disk.beforeOpen = [&](int count) {
         if (count == 5)
-            saved = save(form, output + QStringLiteral("/during_run.png")) && saved;
+            saved = save(window, output + QStringLiteral("/during_run.png")) && saved;
     };
-    form.ConvertBtnClick();
+    QMetaObject::invokeMethod(&window, "convertSelectedFiles");
     if (!dialogs.errors.isEmpty())
         std::fprintf(stderr, "%s\n", qUtf8Printable(dialogs.errors.join(u'\n')));
     return saved ? 0 : 1;

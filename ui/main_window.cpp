@@ -1,0 +1,442 @@
+#include "ui/main_window.h"
+
+#include <algorithm>
+#include <string>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "engine/conversion_run.h"
+#include "engine/output_naming.h"
+#include "engine/source_text.h"
+#include "ui/dialogs.h"
+#include "ui/engine_text.h"
+#include "ui/error_display.h"
+#include "ui/file_list.h"
+#include "ui/stat_bar.h"
+
+namespace zendrow::ui {
+
+namespace {
+
+constexpr int kDesignWidth = 323;
+constexpr int kMinimumWidth = 250;
+constexpr int kMinimumHeight = 300;
+// The list's height at the design size; the window is as tall as that and every other row need.
+constexpr int kDesignListHeight = 97;
+
+QString counterText(const char* label, int count) {
+    return QString::fromUtf8(label) + QString::number(count);
+}
+
+} // namespace
+
+/// What the conversion run reads from the window and reports to it. Every value is read from the
+/// live controls when the run asks, so changes made during a run apply from the next file on.
+class MainWindow::WindowRunHost : public zendrow::RunHost {
+public:
+    explicit WindowRunHost(MainWindow& window) : m_window(window) {}
+
+    // A close requested during a run ends it after the file in hand.
+    int itemCount() override { return m_window.m_closeRequested ? 0 : m_window.m_fileList->itemCount(); }
+    bool isSelected(int item) override { return m_window.m_fileList->isItemSelected(item); }
+    std::string itemText(int item) override { return m_window.m_fileList->itemName(item); }
+    std::string folder(int) override { return toEngineText(m_window.m_fileList->directory()); }
+    int selectedCount() override { return m_window.m_fileList->selectedCount(); }
+    int namingRule() override { return m_window.m_namingButtons->checkedId(); }
+    std::string destination() override { return toEngineText(m_window.destinationFolder()); }
+
+    bool confirmCreateDestination(const std::string&) override {
+        return m_window.m_dialogs.askYesNo(QStringLiteral("Confirm"),
+                                           QStringLiteral("Destination folder does not exist. Create it?"));
+    }
+
+    void runStarted(int selectedCount) override { m_window.showRunStarted(selectedCount); }
+
+    void fileDone(const zendrow::FileResult& result, const zendrow::RunCounts& counts) override {
+        StatBar& status = *m_window.m_statusBar;
+        switch (result.outcome) {
+        case zendrow::FileResult::Outcome::Converted:
+            status.setPanelText(1, counterText("Converted: ", counts.converted));
+            break;
+        case zendrow::FileResult::Outcome::Skipped:
+            status.setPanelText(2, counterText("Skipped: ", counts.skipped));
+            break;
+        case zendrow::FileResult::Outcome::Failed:
+            // Failed files and their reasons are listed in the summary.
+            break;
+        }
+        QProgressBar& progress = *m_window.m_progressBar;
+        if (progress.value() < progress.maximum())
+            progress.setValue(progress.value() + 1);
+    }
+
+    void processEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    MainWindow& m_window;
+};
+
+MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_fs(fs) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Ombrix Zendrow"));
+    createSourceRow();
+    createFileList();
+    createDestinationRow();
+    createNamingGroup();
+    createConvertRow();
+    createStatusBar();
+    createLayout();
+    setAccessibleNamesAndTabOrder();
+    connectSignals();
+
+    QString error;
+    if (!m_fileList->reload(error))
+        m_dialogs.showError(errorDisplayText(error));
+    const QString folder = QDir::toNativeSeparators(m_fileList->directory());
+    m_sourceFolderEdit->setText(folder);
+    m_destinationEdit->setText(folder);
+    updateControls();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createSourceRow() {
+    m_sourceFolderLabel = new QLabel(QStringLiteral("Source Folder:"));
+    m_sourceFolderLabel->setObjectName(QStringLiteral("sourceFolderLabel"));
+    m_sourceFolderEdit = new QLineEdit;
+    m_sourceFolderEdit->setObjectName(QStringLiteral("sourceFolderEdit"));
+    m_sourceBrowseButton = new QPushButton(QStringLiteral("Browse..."));
+    m_sourceBrowseButton->setObjectName(QStringLiteral("sourceBrowseButton"));
+}
+
+void MainWindow::createFileList() {
+    m_fileList = new FileList;
+    m_fileList->setObjectName(QStringLiteral("fileList"));
+    m_selectAllBox = new QCheckBox(QStringLiteral("Select all"));
+    m_selectAllBox->setObjectName(QStringLiteral("selectAllBox"));
+}
+
+void MainWindow::createDestinationRow() {
+    m_destinationLabel = new QLabel(QStringLiteral("Destination Folder:"));
+    m_destinationLabel->setObjectName(QStringLiteral("destinationLabel"));
+    m_destinationEdit = new QLineEdit;
+    m_destinationEdit->setObjectName(QStringLiteral("destinationEdit"));
+    m_destinationBrowseButton = new QPushButton(QStringLiteral("Browse..."));
+    m_destinationBrowseButton->setObjectName(QStringLiteral("destinationBrowseButton"));
+}
+
+void MainWindow::createNamingGroup() {
+    // The spaces around the caption are kept on purpose: the caption has always been padded so.
+    m_namingGroup = new QGroupBox(QStringLiteral(" File names "));
+    m_namingGroup->setObjectName(QStringLiteral("namingGroup"));
+    m_originalNamesButton = new QRadioButton(QStringLiteral("Original"));
+    m_originalNamesButton->setObjectName(QStringLiteral("originalNamesButton"));
+    m_sourceNamesButton = new QRadioButton(QStringLiteral("From source files"));
+    m_sourceNamesButton->setObjectName(QStringLiteral("sourceNamesButton"));
+    m_namingButtons = new QButtonGroup(this);
+    m_namingButtons->addButton(m_originalNamesButton, int(zendrow::NamingRule::Original));
+    m_namingButtons->addButton(m_sourceNamesButton, int(zendrow::NamingRule::FromSourceFiles));
+    m_originalNamesButton->setChecked(true);
+}
+
+void MainWindow::createConvertRow() {
+    m_convertButton = new QPushButton(QStringLiteral("Convert"));
+    m_convertButton->setObjectName(QStringLiteral("convertButton"));
+    m_progressBar = new QProgressBar;
+    m_progressBar->setObjectName(QStringLiteral("progressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->hide();
+}
+
+void MainWindow::createStatusBar() {
+    m_statusBar = new StatBar;
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
+    setStatusBar(m_statusBar);
+}
+
+void MainWindow::createLayout() {
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(m_sourceFolderEdit, 1);
+    sourceRow->addWidget(m_sourceBrowseButton);
+
+    auto* separator = new QFrame;
+    separator->setObjectName(QStringLiteral("destinationSeparator"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+
+    auto* destinationRow = new QHBoxLayout;
+    destinationRow->addWidget(m_destinationEdit, 1);
+    destinationRow->addWidget(m_destinationBrowseButton);
+
+    auto* namingLayout = new QVBoxLayout(m_namingGroup);
+    namingLayout->addWidget(m_originalNamesButton);
+    namingLayout->addWidget(m_sourceNamesButton);
+
+    // The progress bar takes the Convert button's place, at the same size, during a run.
+    auto* convertRow = new QGridLayout;
+    convertRow->addWidget(m_convertButton, 0, 0);
+    convertRow->addWidget(m_progressBar, 0, 0);
+    const int convertHeight = std::max(m_convertButton->sizeHint().height(), m_progressBar->sizeHint().height());
+    for (QWidget* shared : {static_cast<QWidget*>(m_convertButton), static_cast<QWidget*>(m_progressBar)}) {
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        policy.setRetainSizeWhenHidden(true);
+        shared->setSizePolicy(policy);
+        shared->setFixedHeight(convertHeight);
+    }
+
+    auto* central = new QWidget;
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(m_sourceFolderLabel);
+    layout->addLayout(sourceRow);
+    layout->addWidget(m_fileList, 1);
+    layout->addWidget(m_selectAllBox);
+    layout->addWidget(separator);
+    layout->addWidget(m_destinationLabel);
+    layout->addLayout(destinationRow);
+    layout->addWidget(m_namingGroup);
+    layout->addLayout(convertRow);
+    setCentralWidget(central);
+
+    // Every row but the list at its size hint; the list as tall as it was designed, or as small
+    // as keeps two rows of names.
+    const int fixedRows = minimumSizeHint().height() - m_fileList->minimumSizeHint().height();
+    setMinimumSize(kMinimumWidth, std::max(kMinimumHeight, minimumSizeHint().height()));
+    resize(kDesignWidth, std::max(minimumHeight(), fixedRows + kDesignListHeight));
+}
+
+void MainWindow::setAccessibleNamesAndTabOrder() {
+    m_sourceFolderEdit->setAccessibleName(QStringLiteral("Source Folder"));
+    m_sourceBrowseButton->setAccessibleName(QStringLiteral("Browse for the source folder"));
+    m_fileList->setAccessibleName(QStringLiteral("Source files"));
+    m_selectAllBox->setAccessibleName(QStringLiteral("Select all"));
+    m_destinationEdit->setAccessibleName(QStringLiteral("Destination Folder"));
+    m_destinationBrowseButton->setAccessibleName(QStringLiteral("Browse for the destination folder"));
+    m_namingGroup->setAccessibleName(QStringLiteral("File names"));
+    m_originalNamesButton->setAccessibleName(QStringLiteral("Original"));
+    m_sourceNamesButton->setAccessibleName(QStringLiteral("From source files"));
+    m_convertButton->setAccessibleName(QStringLiteral("Convert"));
+    m_progressBar->setAccessibleName(QStringLiteral("Conversion progress"));
+    m_statusBar->setAccessibleName(QStringLiteral("Status"));
+
+    m_sourceFolderLabel->setBuddy(m_sourceFolderEdit);
+    m_destinationLabel->setBuddy(m_destinationEdit);
+    m_progressBar->setFocusPolicy(Qt::NoFocus);
+
+    // The reading order: top to bottom, left to right. The radio buttons of a group are one stop.
+    QWidget* const order[] = {m_sourceFolderEdit,    m_sourceBrowseButton, m_fileList,
+                              m_selectAllBox,        m_destinationEdit,    m_destinationBrowseButton,
+                              m_originalNamesButton, m_sourceNamesButton,  m_convertButton};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void MainWindow::connectSignals() {
+    connect(m_sourceFolderEdit, &QLineEdit::returnPressed, this, &MainWindow::applySourceFolder);
+    connect(m_sourceBrowseButton, &QPushButton::clicked, this, &MainWindow::browseForSourceFolder);
+    connect(m_destinationEdit, &QLineEdit::returnPressed, this, &MainWindow::focusConvertButton);
+    connect(m_destinationBrowseButton, &QPushButton::clicked, this, &MainWindow::browseForDestination);
+    // toggled, not clicked: the keyboard and assistive technology check the box without a click.
+    connect(m_selectAllBox, &QCheckBox::toggled, this, &MainWindow::selectAllFiles);
+    connect(m_convertButton, &QPushButton::clicked, this, &MainWindow::convertSelectedFiles);
+
+    connect(m_destinationEdit, &QLineEdit::textChanged, this, &MainWindow::updateControls);
+    connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateControls);
+    QAbstractItemModel* files = m_fileList->model();
+    connect(files, &QAbstractItemModel::modelReset, this, &MainWindow::updateControls);
+    connect(files, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateControls);
+    connect(files, &QAbstractItemModel::rowsRemoved, this, &MainWindow::updateControls);
+}
+
+void MainWindow::updateControls() {
+    showingErrors(m_dialogs, [&] {
+        const int selected = m_fileList->selectedCount();
+        const int count = m_fileList->itemCount();
+        m_convertButton->setEnabled(!m_destinationEdit->text().isEmpty() && selected > 0);
+        // Set quietly: the box shows the selection here, it does not change it.
+        const QSignalBlocker quiet(m_selectAllBox);
+        m_selectAllBox->setChecked(count > 0 && selected == count);
+        m_statusBar->setSimpleText(QString::number(selected) + QStringLiteral(" file(s) selected"));
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_running) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // The run stops after the file in hand, so no output is left half written; the window closes
+    // once the user has seen what was done.
+    m_closeRequested = true;
+    event->ignore();
+}
+
+QString MainWindow::destinationFolder() const {
+    const QString text = m_destinationEdit->text();
+    return text.isEmpty() ? QString() : m_fileList->absolutePath(text);
+}
+
+void MainWindow::showSourcePath(const QString& path) {
+    showingErrors(m_dialogs, [&] {
+        if (applySourceText(path))
+            m_sourceFolderEdit->setText(path);
+    });
+}
+
+bool MainWindow::applySourceText(const QString& text) {
+    // Empty text names no folder; there is nothing to apply.
+    if (text.isEmpty())
+        return false;
+    QString error;
+    QString path = text;
+#ifdef Q_OS_WIN
+    const SourceTextSteps steps = splitDriveStep(path.toStdString(), m_fileList->directory().toStdString());
+    if (steps.drive && !m_fileList->selectDrive(QChar::fromLatin1(*steps.drive), error)) {
+        m_dialogs.showError(errorDisplayText(error));
+        return false;
+    }
+    path = QString::fromStdString(steps.path);
+#endif
+    if (!path.isEmpty() && !m_fileList->applyFilePath(path, error)) {
+        m_dialogs.showError(errorDisplayText(error));
+        return false;
+    }
+    m_fileList->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void MainWindow::applySourceFolder() {
+    showingErrors(m_dialogs, [&] { applySourceText(m_sourceFolderEdit->text()); });
+}
+
+void MainWindow::browseForSourceFolder() {
+    showingErrors(m_dialogs, [&] {
+        const std::optional<QString> folder = m_dialogs.chooseSourceFolder();
+        if (!folder)
+            return;
+        m_sourceFolderEdit->setText(*folder);
+        applySourceText(*folder);
+    });
+}
+
+void MainWindow::focusConvertButton() {
+    showingErrors(m_dialogs, [&] {
+        // A disabled or hidden button cannot take the focus; Enter then does nothing.
+        if (m_convertButton->isEnabledTo(this) && !m_convertButton->isHidden())
+            m_convertButton->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void MainWindow::browseForDestination() {
+    showingErrors(m_dialogs, [&] {
+        const QString start = destinationFolder().isEmpty() ? m_fileList->directory() : destinationFolder();
+        const std::optional<QString> folder =
+            m_dialogs.chooseDestinationFolder(QDir::toNativeSeparators(start), m_fileList->directory());
+        if (folder)
+            m_destinationEdit->setText(*folder);
+    });
+}
+
+void MainWindow::selectAllFiles(bool checked) {
+    showingErrors(m_dialogs, [&] {
+        if (checked) {
+            m_fileList->selectAll();
+            return;
+        }
+        // Unchecking leaves the selection as it is, so the box shows it again once the click is
+        // handled.
+        QTimer::singleShot(0, this, &MainWindow::updateControls);
+    });
+}
+
+void MainWindow::showRunStarted(int selectedCount) {
+    m_running = true;
+    // Busy where the run shows itself; the rest of the window stays as it is.
+    m_fileList->setCursor(Qt::BusyCursor);
+    m_progressBar->setCursor(Qt::BusyCursor);
+    m_statusBar->setSimplePanel(false);
+    m_statusBar->setPanelText(0, counterText("Selected: ", selectedCount));
+    m_statusBar->setPanelText(1, counterText("Converted: ", 0));
+    m_statusBar->setPanelText(2, counterText("Skipped: ", 0));
+    m_convertButton->hide();
+    m_progressBar->setMaximum(std::max(1, selectedCount));
+    m_progressBar->setValue(0);
+    m_progressBar->show();
+}
+
+void MainWindow::showRunEnded() {
+    m_fileList->unsetCursor();
+    m_progressBar->unsetCursor();
+    m_statusBar->setSimplePanel(true);
+    m_progressBar->hide();
+    m_progressBar->setValue(0);
+    m_convertButton->show();
+    m_running = false;
+    updateControls();
+}
+
+void MainWindow::showReport(const zendrow::RunReport& report) {
+    switch (report.status) {
+    case zendrow::RunReport::Status::Completed: {
+        QString details;
+        for (const zendrow::FileResult& failure : report.failures)
+            details += fromEngineText(failure.itemName) + QStringLiteral(": ") +
+                       QString::fromStdString(failure.reason) + u'\n';
+        details.chop(1);
+        if (m_dialogs.showSummary(fromEngineText(report.summary()), details))
+            m_dialogs.openFolder(QDir::toNativeSeparators(destinationFolder()));
+        break;
+    }
+    case zendrow::RunReport::Status::Cancelled:
+        break;
+    case zendrow::RunReport::Status::DestinationError:
+        m_dialogs.showError(errorDisplayText(QString::fromStdString(report.error)));
+        break;
+    }
+}
+
+void MainWindow::convertSelectedFiles() {
+    if (m_running)
+        return;
+    zendrow::RunReport report;
+    try {
+        WindowRunHost host(*this);
+        report = zendrow::runConversion(host, m_fs);
+    } catch (...) {
+        // The window goes back to idle before the error shows, and carries on.
+        if (m_running)
+            showRunEnded();
+        showCurrentException(m_dialogs);
+        return;
+    }
+    // The summary shows over the run's display, which goes back to idle once it is closed.
+    showingErrors(m_dialogs, [&] { showReport(report); });
+    if (m_running)
+        showRunEnded();
+    if (m_closeRequested)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+} // namespace zendrow::ui

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace zendrow {
+class FileSystem;
+struct RunReport;
+} // namespace zendrow
+
+namespace zendrow::ui {
+
+class Dialogs;
+class FileList;
+class StatBar;
+
+/// The main window: the source folder and its file list, Select all, the destination folder, the
+/// naming rule, the Convert button with the progress bar in its place during a run, and the status
+/// bar. What it shows follows its inputs through signals.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    /// dialogs opens every modal dialog; fs is where runs read and write.
+    MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    /// True from the moment a run starts until its display is back to idle.
+    bool isRunning() const { return m_running; }
+
+    /// Shows path in the list and the source field, as typed there: a folder, a file in its folder,
+    /// a pattern. Errors go to the error display.
+    void showSourcePath(const QString& path);
+
+private slots:
+    void applySourceFolder();
+    void browseForSourceFolder();
+    void browseForDestination();
+    void focusConvertButton();
+    void selectAllFiles(bool checked);
+    void convertSelectedFiles();
+    /// The status text, whether Convert can be pressed and whether Select all is checked, from the
+    /// list's selection and the destination.
+    void updateControls();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class WindowRunHost;
+
+    void createSourceRow();
+    void createFileList();
+    void createDestinationRow();
+    void createNamingGroup();
+    void createConvertRow();
+    void createStatusBar();
+    void createLayout();
+    void setAccessibleNamesAndTabOrder();
+    void connectSignals();
+
+    bool applySourceText(const QString& text);
+    /// The destination as typed, made absolute against the folder the list shows; empty when
+    /// nothing is typed.
+    QString destinationFolder() const;
+    void showRunStarted(int selectedCount);
+    void showRunEnded();
+    void showReport(const zendrow::RunReport& report);
+
+    Dialogs& m_dialogs;
+    zendrow::FileSystem& m_fs;
+
+    QLabel* m_sourceFolderLabel = nullptr;
+    QLineEdit* m_sourceFolderEdit = nullptr;
+    QPushButton* m_sourceBrowseButton = nullptr;
+    FileList* m_fileList = nullptr;
+    QCheckBox* m_selectAllBox = nullptr;
+    QLabel* m_destinationLabel = nullptr;
+    QLineEdit* m_destinationEdit = nullptr;
+    QPushButton* m_destinationBrowseButton = nullptr;
+    QGroupBox* m_namingGroup = nullptr;
+    QRadioButton* m_originalNamesButton = nullptr;
+    QRadioButton* m_sourceNamesButton = nullptr;
+    QButtonGroup* m_namingButtons = nullptr;
+    QPushButton* m_convertButton = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    StatBar* m_statusBar = nullptr;
+
+    bool m_running = false;
+    bool m_closeRequested = false;
+};
+
+} // namespace zendrow::ui
