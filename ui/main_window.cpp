@@ -8,17 +8,22 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "engine/conversion_run.h"
@@ -96,6 +101,7 @@ MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* paren
     : QMainWindow(parent), m_dialogs(dialogs), m_fs(fs) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Ombrix Zendrow"));
+    setAcceptDrops(true);
     createSourceRow();
     createFileList();
     createDestinationRow();
@@ -291,6 +297,41 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // once the user has seen what was done.
     m_closeRequested = true;
     event->ignore();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_running && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    if (m_running || paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    showingErrors(m_dialogs, [&] {
+        const QFileInfo first(paths.first());
+        if (first.isDir()) {
+            showSourcePath(QDir::toNativeSeparators(first.absoluteFilePath()));
+            return;
+        }
+        // Files: their folder, with the dropped ones that it lists selected.
+        const QString folder = QDir::toNativeSeparators(first.absolutePath());
+        if (!applySourceText(folder))
+            return;
+        m_sourceFolderEdit->setText(folder);
+        QStringList names;
+        for (const QString& path : paths) {
+            const QFileInfo file(path);
+            if (file.absolutePath() == first.absolutePath())
+                names << file.fileName();
+        }
+        m_fileList->selectNames(names);
+    });
 }
 
 QString MainWindow::destinationFolder() const {

@@ -6,17 +6,21 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTreeView>
+#include <QUrl>
 
 #include "engine/folder_listing.h"
 #include "tests/support/fixtures.h"
@@ -94,6 +98,10 @@ private slots:
     void folderDialogShowsItsStart();
     void enterInDestination_data();
     void enterInDestination();
+    void dropOnWindow_data();
+    void dropOnWindow();
+    void startWithPathArgument_data();
+    void startWithPathArgument();
 
     void runAnsweredNoChangesNothing();
     void runAnsweredYesCreatesAndConverts();
@@ -667,6 +675,84 @@ void MainWindowTest::enterInDestination() {
     QTest::keyClick(&destination(), Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), selected ? static_cast<QWidget*>(&convert()) : &destination());
     QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+void MainWindowTest::dropOnWindow_data() {
+    QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QStringList>("selected");
+    QTest::newRow("a folder") << QStringList{QStringLiteral("sub")} << QStringList{};
+    QTest::newRow("files") << QStringList{QStringLiteral("sub/z.vnr"), QStringLiteral("sub/x.vnr")}
+                           << QStringList{QStringLiteral("x.vnr"), QStringLiteral("z.vnr")};
+    QTest::newRow("a file the list does not show") << QStringList{QStringLiteral("sub/notes.txt")} << QStringList{};
+}
+
+void MainWindowTest::dropOnWindow() {
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, selected);
+    QVERIFY(QDir().mkdir(path(QStringLiteral("sub"))));
+    for (const char* name : {"a.vnr", "sub/x.vnr", "sub/y.vnr", "sub/z.vnr", "sub/notes.txt"})
+        write(QString::fromUtf8(name), "x");
+    makeWindow();
+    list().selectAll();
+
+    QList<QUrl> urls;
+    for (const QString& name : dropped)
+        urls << QUrl::fromLocalFile(path(name));
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_window.get(), &drop);
+
+    QCOMPARE(canonical(list().directory()), canonical(path(QStringLiteral("sub"))));
+    QCOMPARE(source().text(), QDir::toNativeSeparators(path(QStringLiteral("sub"))));
+    QStringList selectedNow;
+    for (int i = 0; i < list().itemCount(); ++i) {
+        if (list().isItemSelected(i))
+            selectedNow << list().itemText(i);
+    }
+    QCOMPARE(selectedNow, selected);
+    QCOMPARE(status().simpleText(), QStringLiteral("%1 file(s) selected").arg(selected.size()));
+    QVERIFY(m_dialogs->shown.isEmpty());
+}
+
+void MainWindowTest::startWithPathArgument_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("sourceText");
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("a folder") << QStringLiteral("<root>/music") << QStringLiteral("music")
+                              << QStringLiteral("<root>/music") << QStringList{};
+    QTest::newRow("a relative folder") << QStringLiteral("music") << QStringLiteral("music") << QStringLiteral("music")
+                                       << QStringList{};
+    QTest::newRow("a file") << QStringLiteral("<root>/music/song.vnr") << QStringLiteral("music")
+                            << QStringLiteral("<root>/music/song.vnr") << QStringList{};
+    QTest::newRow("nothing there: the working directory")
+        << QStringLiteral("<root>/gone") << QString() << QStringLiteral("<root>")
+        << QStringList{QStringLiteral("The folder or file \"<root>/gone\" does not exist.")};
+}
+
+void MainWindowTest::startWithPathArgument() {
+    QFETCH(QString, argument);
+    QFETCH(QString, folder);
+    QFETCH(QString, sourceText);
+    QFETCH(QStringList, errors);
+    QVERIFY(QDir().mkdir(path(QStringLiteral("music"))));
+    write(QStringLiteral("music/song.vnr"), "x");
+    const QString root = QDir::toNativeSeparators(path(QString()).chopped(1));
+    argument.replace(QStringLiteral("<root>"), root);
+    sourceText.replace(QStringLiteral("<root>"), root);
+    errors.replaceInStrings(QStringLiteral("<root>"), root);
+
+    // As zendrow's main does with its argument.
+    m_window = std::make_unique<MainWindow>(*m_dialogs, *m_disk);
+    m_window->showSourcePath(argument);
+    m_window->show();
+    QCOMPARE(canonical(list().directory()), canonical(path(folder)));
+    QCOMPARE(source().text(), sourceText);
+    QCOMPARE(m_dialogs->errors, errors);
 }
 
 void MainWindowTest::runAnsweredNoChangesNothing() {

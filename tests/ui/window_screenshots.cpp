@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     auto* list = window.findChild<zendrow::ui::FileList*>(QStringLiteral("fileList"));
     for (int item : {0, 3, 6})
         list->setItemSelected(item, true);
-    list->setCurrentIndex(list->model()->index(6, 0));
+    list->selectionModel()->setCurrentIndex(list->model()->index(6, 0), QItemSelectionModel::NoUpdate);
     QTest::qWait(300);
     bool saved = save(window, output + QStringLiteral("/main_window.png"));
 
