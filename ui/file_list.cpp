@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include "engine/folder_listing.h"
 #include "ui/engine_text.h"
 #include "ui/file_list_model.h"
+#include "ui/folder_preload.h"
 
 namespace zendrow::ui {
 
@@ -62,7 +64,9 @@ bool FileList::showFolder(const QString& folder, const QString& mask, QString& e
     const QString absolute = absolutePath(folder);
     std::vector<std::string> names;
     std::string listError;
-    if (!zendrow::listMatchingFiles(toEngineText(absolute), toEngineText(mask), names, listError)) {
+    FolderPreload* preload = std::exchange(m_preload, nullptr);
+    if (!(preload && preload->take(toEngineText(absolute), toEngineText(mask), names)) &&
+        !zendrow::listMatchingFiles(toEngineText(absolute), toEngineText(mask), names, listError)) {
         error = QStringLiteral("Cannot read the folder \"%1\": %2")
                     .arg(QDir::toNativeSeparators(absolute), QString::fromStdString(listError));
         return false;

@@ -8,6 +8,7 @@
 namespace zendrow::ui {
 
 class FileListModel;
+class FolderPreload;
 
 /// The list of candidate source files: the plain files of one folder that match a mask, by name
 /// ignoring case, flowing in columns. Each name is kept as the file system's own bytes beside the
@@ -16,6 +17,9 @@ class FileList : public QListView {
     Q_OBJECT
 public:
     explicit FileList(QWidget* parent = nullptr);
+
+    /// Where the first folder shown may have been read already; nothing means no such place.
+    void setPreload(FolderPreload* preload) { m_preload = preload; }
 
     /// The folder shown, absolute; at start the working directory.
     QString directory() const { return m_directory; }
@@ -67,6 +71,7 @@ private:
     int rowHeight() const;
 
     FileListModel* m_model;
+    FolderPreload* m_preload = nullptr;
     QString m_directory;
     QString m_mask;
     int m_columns = 3;

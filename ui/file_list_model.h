@@ -9,7 +9,7 @@
 namespace zendrow::ui {
 
 /// The names of the file list: each kept as the file system's own bytes, which go to the engine,
-/// beside the text shown for it. A folder's names arrive at once, so the view lays out once.
+/// and shown as text. A folder's names arrive at once, so the view lays out once.
 class FileListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -30,7 +30,6 @@ public:
 
 private:
     std::vector<std::string> m_names;
-    std::vector<QString> m_texts;
 };
 
 } // namespace zendrow::ui

@@ -97,8 +97,8 @@ private:
     MainWindow& m_window;
 };
 
-MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_fs(fs) {
+MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString& startPath, FolderPreload* preload)
+    : m_dialogs(dialogs), m_fs(fs) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Ombrix Zendrow"));
     setAcceptDrops(true);
@@ -112,12 +112,18 @@ MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* paren
     setAccessibleNamesAndTabOrder();
     connectSignals();
 
-    QString error;
-    if (!m_fileList->reload(error))
-        m_dialogs.showError(errorDisplayText(error));
+    m_fileList->setPreload(preload);
     const QString folder = QDir::toNativeSeparators(m_fileList->directory());
-    m_sourceFolderEdit->setText(folder);
-    m_destinationEdit->setText(folder);
+    if (startPath.isEmpty() || !applySourceText(startPath)) {
+        QString error;
+        if (!m_fileList->reload(error))
+            m_dialogs.showError(errorDisplayText(error));
+        m_sourceFolderEdit->setText(folder);
+    } else {
+        m_sourceFolderEdit->setText(startPath);
+    }
+    m_destinationEdit->setText(QDir::toNativeSeparators(m_fileList->directory()));
+    m_fileList->setPreload(nullptr);
     updateControls();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())

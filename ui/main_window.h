@@ -20,6 +20,7 @@ namespace zendrow::ui {
 
 class Dialogs;
 class FileList;
+class FolderPreload;
 class StatBar;
 
 /// The main window: the source folder and its file list, Select all, the destination folder, the
@@ -28,16 +29,15 @@ class StatBar;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    /// dialogs opens every modal dialog; fs is where runs read and write.
-    MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, QWidget* parent = nullptr);
+    /// dialogs opens every modal dialog; fs is where runs read and write. The window starts at
+    /// startPath as if it were typed in the source field (the working directory when it is empty or
+    /// names nothing); preload may hold that folder read already.
+    MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString& startPath = QString(),
+               FolderPreload* preload = nullptr);
     ~MainWindow() override;
 
     /// True from the moment a run starts until its display is back to idle.
     bool isRunning() const { return m_running; }
-
-    /// Shows path in the list and the source field, as typed there: a folder, a file in its folder,
-    /// a pattern. Errors go to the error display.
-    void showSourcePath(const QString& path);
 
 private slots:
     void applySourceFolder();
@@ -69,6 +69,9 @@ private:
     void connectSignals();
 
     bool applySourceText(const QString& text);
+    /// Shows path in the list and the source field, as typed there: a folder, a file in its folder,
+    /// a pattern. Errors go to the error display.
+    void showSourcePath(const QString& path);
     /// The destination as typed, made absolute against the folder the list shows; empty when
     /// nothing is typed.
     QString destinationFolder() const;

@@ -28,6 +28,7 @@
 #include "tests/ui/window_fixtures.h"
 #include "ui/file_list.h"
 #include "ui/folder_dialog.h"
+#include "ui/folder_preload.h"
 #include "ui/main_window.h"
 #include "ui/stat_bar.h"
 #include "ui/zendrow_application.h"
@@ -102,6 +103,8 @@ private slots:
     void dropOnWindow();
     void startWithPathArgument_data();
     void startWithPathArgument();
+    void startWithPreloadedFolder_data();
+    void startWithPreloadedFolder();
 
     void runAnsweredNoChangesNothing();
     void runAnsweredYesCreatesAndConverts();
@@ -746,13 +749,35 @@ void MainWindowTest::startWithPathArgument() {
     sourceText.replace(QStringLiteral("<root>"), root);
     errors.replaceInStrings(QStringLiteral("<root>"), root);
 
-    // As zendrow's main does with its argument.
-    m_window = std::make_unique<MainWindow>(*m_dialogs, *m_disk);
-    m_window->showSourcePath(argument);
+    m_window = std::make_unique<MainWindow>(*m_dialogs, *m_disk, argument);
     m_window->show();
     QCOMPARE(canonical(list().directory()), canonical(path(folder)));
     QCOMPARE(source().text(), sourceText);
     QCOMPARE(m_dialogs->errors, errors);
+}
+
+void MainWindowTest::startWithPreloadedFolder_data() {
+    QTest::addColumn<QString>("preloaded");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("the start folder") << QStringLiteral("music") << true;
+    QTest::newRow("the start folder, with a separator") << QStringLiteral("music/") << true;
+    QTest::newRow("another folder") << QStringLiteral("other") << false;
+}
+
+void MainWindowTest::startWithPreloadedFolder() {
+    QFETCH(QString, preloaded);
+    QFETCH(bool, used);
+    QVERIFY(QDir().mkdir(path(QStringLiteral("music"))));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("other"))));
+    write(QStringLiteral("music/b.vnr"), "x");
+    write(QStringLiteral("music/A.vnr"), "x");
+    write(QStringLiteral("other/c.vnr"), "x");
+    zendrow::ui::FolderPreload preload(*m_dir / preloaded.toStdString());
+    m_window = std::make_unique<MainWindow>(*m_dialogs, *m_disk, path(QStringLiteral("music")), &preload);
+    QCOMPARE(itemsOf(list()), QStringList({QStringLiteral("A.vnr"), QStringLiteral("b.vnr")}));
+    // What was read ahead is taken once, by the first listing only.
+    std::vector<std::string> names;
+    QCOMPARE(preload.take(*m_dir / preloaded.toStdString(), "*.vnr", names), !used);
 }
 
 void MainWindowTest::runAnsweredNoChangesNothing() {
