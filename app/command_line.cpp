@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/ascii_text.h"
 #include "engine/conversion_run.h"
 #include "engine/folder_listing.h"
 #include "engine/utf8_path.h"
@@ -30,19 +31,6 @@ bool stderrIsTerminal() {
 #endif
 }
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
-}
-
-struct Item {
-    std::string folder;
-    std::string name;
-};
-
 struct Options {
     std::string destination;
     std::string names = "original";
@@ -52,47 +40,51 @@ struct Options {
     std::vector<std::string> paths;
 };
 
-// The command line as the run's host: every named file is selected, nothing changes during the run.
-class CommandLineHost : public RunHost {
-public:
-    CommandLineHost(const Options& options, std::vector<Item> items, std::ostream& out, std::ostream& err)
-        : m_options(options), m_items(std::move(items)), m_out(out), m_err(err),
-          m_showProgress(&err == &std::cerr && stderrIsTerminal()) {}
+// The result lines, one per file: "converted", "skipped" and "failed", aligned.
+void printResult(std::ostream& out, const FileResult& result, bool quiet) {
+    switch (result.outcome) {
+    case FileResult::Outcome::Converted:
+        if (!quiet)
+            out << "converted  " << result.sourcePath << " -> " << result.outputPath << '\n';
+        break;
+    case FileResult::Outcome::Skipped:
+        if (!quiet)
+            out << "skipped    " << result.sourcePath << " (no module)\n";
+        break;
+    case FileResult::Outcome::Failed:
+        out << "failed     " << result.sourcePath << ": " << result.reason << '\n';
+        break;
+    }
+}
 
-    int itemCount() override { return static_cast<int>(m_items.size()); }
+// Every file named on the command line is selected, and nothing changes during the run.
+class ArgumentItems : public RunItems {
+public:
+    explicit ArgumentItems(std::vector<RunItem> items) : m_items(std::move(items)) {}
+    int count() override { return static_cast<int>(m_items.size()); }
     bool isSelected(int) override { return true; }
-    std::string itemText(int item) override { return m_items[static_cast<std::size_t>(item)].name; }
-    std::string folder(int item) override { return m_items[static_cast<std::size_t>(item)].folder; }
-    int selectedCount() override { return itemCount(); }
-    int namingRule() override { return m_options.names == "original" ? 0 : 1; }
-    std::string destination() override { return m_options.destination; }
-    // The destination was checked (and created if asked) before the run.
-    bool confirmCreateDestination(const std::string&) override { return false; }
-    void runStarted(int) override {}
+    RunItem item(int index) override { return m_items[static_cast<std::size_t>(index)]; }
+    int selectedCount() override { return count(); }
+
+private:
+    std::vector<RunItem> m_items;
+};
+
+// Prints a line per file, and on a terminal a progress line on stderr.
+class ResultPrinter : public RunObserver {
+public:
+    ResultPrinter(const Options& options, int total, std::ostream& out, std::ostream& err)
+        : m_options(options), m_total(total), m_out(out), m_err(err),
+          m_showProgress(&err == &std::cerr && stderrIsTerminal()) {}
 
     void fileDone(const FileResult& result, const RunCounts& counts) override {
         clearProgress();
-        switch (result.outcome) {
-        case FileResult::Outcome::Converted:
-            if (!m_options.quiet)
-                m_out << "converted  " << result.sourcePath << " -> " << result.outputPath << '\n';
-            break;
-        case FileResult::Outcome::Skipped:
-            if (!m_options.quiet)
-                m_out << "skipped    " << result.sourcePath << " (no module)\n";
-            break;
-        case FileResult::Outcome::Failed:
-            m_out << "failed     " << result.sourcePath << ": " << result.reason << '\n';
-            break;
-        }
-        m_done = counts.converted + counts.skipped + counts.failed;
-    }
-
-    void processEvents() override {
+        printResult(m_out, result, m_options.quiet);
+        const int done = counts.converted + counts.skipped + counts.failed;
         if (!m_showProgress)
             return;
         m_out.flush();
-        m_err << "\r[" << m_done << '/' << m_items.size() << "] " << std::flush;
+        m_err << "\r[" << done << '/' << m_total << "] " << std::flush;
         m_progressShown = true;
     }
 
@@ -104,16 +96,15 @@ public:
 
 private:
     const Options& m_options;
-    std::vector<Item> m_items;
+    const int m_total;
     std::ostream& m_out;
     std::ostream& m_err;
     const bool m_showProgress;
     bool m_progressShown = false;
-    int m_done = 0;
 };
 
-Item itemForFile(std::string path) {
-    while (path.size() > 1 && isSeparator(path.back()))
+RunItem itemForFile(std::string path) {
+    while (path.size() > 1 && isPathSeparator(path.back()))
         path.pop_back();
     const std::filesystem::path p = pathFromUtf8(path);
     return {p.has_parent_path() ? utf8FromPath(p.parent_path()) : std::string(), utf8FromPath(p.filename())};
@@ -167,18 +158,17 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     // Folders that cannot be listed fail like files that cannot be read, ahead of the run.
     std::vector<FileResult> listingFailures;
-    std::vector<Item> items;
+    std::vector<RunItem> items;
     for (const std::string& path : options.paths) {
-        std::error_code code;
-        if (!std::filesystem::is_directory(pathFromUtf8(path), code)) {
+        if (!fs.isDirectory(path)) {
             items.push_back(itemForFile(path));
             continue;
         }
         std::vector<std::string> names;
         std::string error;
-        if (!listMatchingFiles(path, options.mask, names, error)) {
+        if (!listMatchingFiles(fs, path, options.mask, names, error)) {
             FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error};
-            out << "failed     " << path << ": " << failed.reason << '\n';
+            printResult(out, failed, options.quiet);
             listingFailures.push_back(std::move(failed));
             continue;
         }
@@ -186,11 +176,15 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             items.push_back({path, std::move(name)});
     }
 
-    CommandLineHost host(options, std::move(items), out, err);
-    RunReport report = runConversion(host, fs);
-    host.clearProgress();
-    if (report.status != RunReport::Status::Completed)
-        return usageError(err, report.error.empty() ? "the destination folder has gone" : report.error);
+    const RunSettings settings{options.names == "original" ? NamingRule::Original : NamingRule::FromSourceFiles,
+                               SearchMode::FileStart, options.destination};
+    ArgumentItems runItems(std::move(items));
+    ResultPrinter printer(options, runItems.count(), out, err);
+    RunReport report = runConversion(
+        runItems, [&] { return settings; }, printer, fs);
+    printer.clearProgress();
+    if (report.status == RunReport::Status::DestinationError)
+        return usageError(err, report.error);
 
     report.counts.failed += static_cast<int>(listingFailures.size());
     report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());

@@ -14,10 +14,11 @@ namespace {
 
 constexpr std::size_t kFailuresListed = 10;
 
-FileResult convertOne(RunHost& host, FileSystem& fs, ModuleWriter& writer, std::span<std::uint8_t> head, int item) {
+FileResult convertOne(const RunItem& item, const RunSettings& settings, FileSystem& fs, ModuleWriter& writer,
+                      std::span<std::uint8_t> head) {
     FileResult result;
-    result.itemName = host.itemText(item);
-    result.sourcePath = joinPath(host.folder(item), result.itemName);
+    result.itemName = item.name;
+    result.sourcePath = joinPath(item.folder, item.name);
     result.outcome = FileResult::Outcome::Failed;
 
     std::string error;
@@ -38,14 +39,13 @@ FileResult convertOne(RunHost& host, FileSystem& fs, ModuleWriter& writer, std::
         return result;
     }
 
-    const NamingRule rule = namingRuleFromIndex(host.namingRule());
+    const NamingRule rule = settings.naming;
     const std::string title = rule == NamingRule::Original ? moduleTitle(window, located) : std::string();
-    const std::string destination = host.destination();
-    if (destination.empty()) {
+    if (settings.destination.empty()) {
         result.reason = "no destination folder is given";
         return result;
     }
-    WriteResult written = writer.write(*source, located, title, result.itemName, rule, destination);
+    WriteResult written = writer.write(*source, located, title, result.itemName, rule, settings.destination);
     if (!written.written) {
         result.reason = std::move(written.reason);
         return result;
@@ -57,35 +57,30 @@ FileResult convertOne(RunHost& host, FileSystem& fs, ModuleWriter& writer, std::
 
 } // namespace
 
-RunReport runConversion(RunHost& host, FileSystem& fs) {
+RunReport runConversion(RunItems& items, const std::function<RunSettings()>& settings, RunObserver& observer,
+                        FileSystem& fs) {
     RunReport report;
-    const std::string destination = host.destination();
+    const std::string destination = settings().destination;
     if (destination.empty()) {
         report.status = RunReport::Status::DestinationError;
         report.error = "No destination folder is given.";
         return report;
     }
     if (!fs.isDirectory(destination)) {
-        if (!host.confirmCreateDestination(destination)) {
-            report.status = RunReport::Status::Cancelled;
-            return report;
-        }
-        std::string error;
-        if (!fs.createDirectory(destination, error)) {
-            report.status = RunReport::Status::DestinationError;
-            report.error = "Cannot create the destination folder \"" + destination + "\": " + error;
-            return report;
-        }
+        report.status = RunReport::Status::DestinationError;
+        report.error = "The destination folder \"" + destination + "\" does not exist.";
+        return report;
     }
 
-    host.runStarted(host.selectedCount());
+    observer.runStarted(items.selectedCount());
     ModuleWriter writer(fs);
     // One head window for the whole run; one byte more than is ever read.
     const auto head = std::make_unique<std::array<std::uint8_t, kHeadWindowSize + 1>>();
-    for (int item = 0; item < host.itemCount(); ++item) {
-        if (!host.isSelected(item))
+    for (int index = 0; index < items.count(); ++index) {
+        if (!items.isSelected(index))
             continue;
-        FileResult result = convertOne(host, fs, writer, std::span(head->data(), kHeadWindowSize), item);
+        FileResult result =
+            convertOne(items.item(index), settings(), fs, writer, std::span(head->data(), kHeadWindowSize));
         switch (result.outcome) {
         case FileResult::Outcome::Converted:
             ++report.counts.converted;
@@ -97,25 +92,32 @@ RunReport runConversion(RunHost& host, FileSystem& fs) {
             ++report.counts.failed;
             break;
         }
-        host.fileDone(result, report.counts);
+        observer.fileDone(result, report.counts);
         if (result.outcome == FileResult::Outcome::Failed)
             report.failures.push_back(std::move(result));
-        host.processEvents();
+        if (observer.stopRequested()) {
+            for (int rest = index + 1; rest < items.count(); ++rest)
+                report.stoppedBefore += items.isSelected(rest) ? 1 : 0;
+            if (report.stoppedBefore > 0)
+                report.status = RunReport::Status::Stopped;
+            break;
+        }
     }
     return report;
 }
 
 std::string RunReport::summary() const {
+    // "succesfully" is spelled as the program has always shown it; users and their scripts know it.
     std::string text = std::to_string(counts.converted) + " file(s) converted succesfully,\n" +
                        std::to_string(counts.skipped) + " file(s) skipped.";
-    if (failures.empty())
-        return text;
-    text += '\n';
-    text += std::to_string(failures.size()) + " file(s) failed:";
+    if (!failures.empty())
+        text.append("\n").append(std::to_string(failures.size())).append(" file(s) failed:");
     for (std::size_t i = 0; i < failures.size() && i < kFailuresListed; ++i)
         text.append("\n").append(failures[i].itemName).append(": ").append(failures[i].reason);
     if (failures.size() > kFailuresListed)
         text.append("\nand ").append(std::to_string(failures.size() - kFailuresListed)).append(" more");
+    if (status == Status::Stopped)
+        text.append("\nStopped before ").append(std::to_string(stoppedBefore)).append(" file(s).");
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace zendrow {
 
@@ -30,6 +31,13 @@ class FileSystem {
 public:
     enum class EntryType { None, Directory, Other };
 
+    /// One entry of a folder, as a listing shows it.
+    struct FolderEntry {
+        std::string name;
+        bool regularFile = false; ///< a plain file, or a link to one
+        bool hidden = false;      ///< hidden the platform's way: a leading dot, or the hidden or system attribute
+    };
+
     virtual ~FileSystem() = default;
 
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) = 0;
@@ -48,6 +56,9 @@ public:
     virtual bool createDirectory(const std::string& path, std::string& error) = 0;
     /// Creates a folder together with any missing parents.
     virtual bool createDirectories(const std::string& path, std::string& error) = 0;
+    /// The entries of folder, "." and ".." left out, in no particular order. False with error set
+    /// when the folder cannot be read.
+    virtual bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) = 0;
     /// Appends exactly length bytes of from, starting at offset, to to. A source that ends early fails.
     virtual bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
                       std::string& error) = 0;
@@ -65,6 +76,7 @@ public:
     bool removeFile(const std::string& path, std::string& error) override;
     bool createDirectory(const std::string& path, std::string& error) override;
     bool createDirectories(const std::string& path, std::string& error) override;
+    bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) override;
     bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to, std::string& error) override;
 };
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+
+#include "engine/ascii_text.h"
 
 namespace zendrow {
 
@@ -42,20 +43,6 @@ bool isRefusedByte(unsigned char c) {
     return refused.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-bool isSeparator(char c) {
-#ifdef _WIN32
-    return c == '\\' || c == '/';
-#else
-    return c == '/';
-#endif
-}
-
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 #else
@@ -83,10 +70,10 @@ bool isReservedDeviceName(std::string_view name) {
     // Windows drops trailing spaces before it looks: "CON .it" is the console too.
     stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
     for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (equalsIgnoringCase(stem, device))
+        if (equalsIgnoringAsciiCase(stem, device))
             return true;
     if (stem.size() < 4 ||
-        !(equalsIgnoringCase(stem.substr(0, 3), "COM") || equalsIgnoringCase(stem.substr(0, 3), "LPT")))
+        !(equalsIgnoringAsciiCase(stem.substr(0, 3), "COM") || equalsIgnoringAsciiCase(stem.substr(0, 3), "LPT")))
         return false;
     // COM1 to COM9, and the superscript digits that Windows takes as 1 to 3 (code page 437 has "²").
     const std::string_view number = stem.substr(3);
@@ -116,7 +103,7 @@ std::string nameFromSource(std::string_view itemName, ModuleKind kind) {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string path(folder);
-    if (!path.empty() && !isSeparator(path.back()))
+    if (!path.empty() && !isPathSeparator(path.back()))
         path += kSeparator;
     path += name;
     return path;

@@ -28,26 +28,26 @@ using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-using test::FakeHost;
+using test::FakeRun;
 
 class FaultTest : public testing::Test {
 protected:
     void SetUp() override {
-        host.listFolder = m_dir / "src";
-        host.dest = m_dir / "dest";
-        fs::create_directory(host.listFolder);
-        fs::create_directory(host.dest);
+        frontEnd.listFolder = m_dir / "src";
+        frontEnd.current.destination = m_dir / "dest";
+        fs::create_directory(frontEnd.listFolder);
+        fs::create_directory(frontEnd.current.destination);
     }
     void add(const std::string& name, const Bytes& bytes) {
-        writeFile(host.listFolder + "/" + name, bytes);
-        host.items.push_back(name);
-        host.selected.push_back(true);
+        writeFile(frontEnd.listFolder + "/" + name, bytes);
+        frontEnd.items.push_back(name);
+        frontEnd.selected.push_back(true);
     }
-    std::string out(const std::string& name) const { return joinPath(host.dest, name); }
+    std::string out(const std::string& name) const { return joinPath(frontEnd.current.destination, name); }
 
     test::TempDir m_dir;
     test::FaultyFileSystem disk;
-    FakeHost host;
+    FakeRun frontEnd;
 };
 
 #ifndef _WIN32 // no fork or file-size limit there; the file seam's short write covers it
@@ -65,7 +65,7 @@ TEST_F(FaultTest, FileSizeLimitStopsAWritePartWay) {
         const rlimit limit{65536, 65536};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         DiskFileSystem realDisk;
-        const RunReport report = runConversion(host, realDisk);
+        const RunReport report = frontEnd.run(realDisk);
         const bool asExpected = report.counts.converted == 1 && report.counts.failed == 1 &&
                                 report.failures[0].itemName == "big.vnr" &&
                                 report.failures[0].reason.find("File too large") != std::string::npos;
@@ -85,15 +85,15 @@ TEST_F(FaultTest, SourcesChangedBetweenListingAndRun) {
     add("deleted.vnr", test::itModule("Deleted"));
     add("emptied.vnr", test::itModule("Emptied"));
     add("replaced.vnr", test::itModule("Old"));
-    fs::remove(host.listFolder + "/deleted.vnr");
-    writeFile(host.listFolder + "/emptied.vnr", "");
-    writeFile(host.listFolder + "/replaced.vnr", test::itModule("New"));
+    fs::remove(frontEnd.listFolder + "/deleted.vnr");
+    writeFile(frontEnd.listFolder + "/emptied.vnr", "");
+    writeFile(frontEnd.listFolder + "/replaced.vnr", test::itModule("New"));
 
-    const RunReport report = runConversion(host, disk);
-    ASSERT_EQ(host.results.size(), 3u);
-    EXPECT_EQ(host.results[0].outcome, FileResult::Outcome::Failed);
-    EXPECT_EQ(host.results[0].reason, "cannot open: " + test::faultText(test::Fault::NoSuchFile));
-    EXPECT_EQ(host.results[1].outcome, FileResult::Outcome::Skipped);
+    const RunReport report = frontEnd.run(disk);
+    ASSERT_EQ(frontEnd.results.size(), 3u);
+    EXPECT_EQ(frontEnd.results[0].outcome, FileResult::Outcome::Failed);
+    EXPECT_EQ(frontEnd.results[0].reason, "cannot open: " + test::faultText(test::Fault::NoSuchFile));
+    EXPECT_EQ(frontEnd.results[1].outcome, FileResult::Outcome::Skipped);
     EXPECT_EQ(readFile(out("New.it")), test::itModule("New"));
     EXPECT_EQ(report.counts.converted, 1);
 }
@@ -104,8 +104,8 @@ TEST_F(FaultTest, SourceCannotShrinkWhileTheRunHoldsIt) {
     const Bytes module = test::itModule("Shrinks", Bytes(100000, 's'));
     add("a.vnr", test::container(20, module));
     std::error_code refused;
-    disk.beforeCopy = [&] { fs::resize_file(host.listFolder + "/a.vnr", 5000, refused); };
-    const RunReport report = runConversion(host, disk);
+    disk.beforeCopy = [&] { fs::resize_file(frontEnd.listFolder + "/a.vnr", 5000, refused); };
+    const RunReport report = frontEnd.run(disk);
     EXPECT_TRUE(refused);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(readFile(out("Shrinks.it")), module);
@@ -114,11 +114,11 @@ TEST_F(FaultTest, SourceCannotShrinkWhileTheRunHoldsIt) {
 TEST_F(FaultTest, SourceShrinkingDuringTheCopyFailsWithoutAPartialOutput) {
     const Bytes module = test::itModule("Shrinks", Bytes(100000, 's'));
     add("a.vnr", test::container(20, module));
-    disk.beforeCopy = [&] { fs::resize_file(host.listFolder + "/a.vnr", 5000); };
-    const RunReport report = runConversion(host, disk);
+    disk.beforeCopy = [&] { fs::resize_file(frontEnd.listFolder + "/a.vnr", 5000); };
+    const RunReport report = frontEnd.run(disk);
     ASSERT_EQ(report.failures.size(), 1u);
     EXPECT_NE(report.failures[0].reason.find("ended early"), std::string::npos) << report.failures[0].reason;
-    EXPECT_TRUE(fs::is_empty(host.dest));
+    EXPECT_TRUE(fs::is_empty(frontEnd.current.destination));
 }
 #endif
 
@@ -126,9 +126,9 @@ TEST_F(FaultTest, SourceGrowingDuringTheCopyGivesTheModuleAsItWasMeasured) {
     const Bytes module = test::itModule("Grows", Bytes(100000, 'g'));
     add("a.vnr", test::container(20, module));
     disk.beforeCopy = [&] {
-        std::ofstream(host.listFolder + "/a.vnr", std::ios::binary | std::ios::app) << "appended later";
+        std::ofstream(frontEnd.listFolder + "/a.vnr", std::ios::binary | std::ios::app) << "appended later";
     };
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(readFile(out("Grows.it")), module);
 }
@@ -137,18 +137,19 @@ TEST_F(FaultTest, DestinationRemovedDuringTheRun) {
     add("a.vnr", test::itModule("Alpha"));
     add("b.vnr", test::itModule("Beta"));
     add("c.vnr", test::itModule("Gamma"));
-    host.onFileDone = [](FakeHost& h) {
+    frontEnd.onFileDone = [](FakeRun& h) {
         if (h.results.size() == 1)
-            fs::remove_all(h.dest);
+            fs::remove_all(h.current.destination);
     };
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(report.counts.failed, 2);
     EXPECT_NE(report.summary().find("2 file(s) failed:\nb.vnr: cannot create \"" + out("b.it") +
                                     "\": " + test::faultText(test::Fault::NoSuchFolder)),
               std::string::npos)
         << report.summary();
-    EXPECT_FALSE(fs::exists(host.dest)) << "the run must not make the folder again behind the user's back";
+    EXPECT_FALSE(fs::exists(frontEnd.current.destination))
+        << "the run must not make the folder again behind the user's back";
 }
 
 #ifndef _WIN32
@@ -174,21 +175,21 @@ TEST_F(FaultTest, PermissionsRefused) {
             GTEST_SKIP() << "another user cannot reach the temporary folder " << p;
     add("a.vnr", test::itModule("Alpha"));
     add("secret.vnr", test::itModule("Secret"));
-    fs::permissions(host.listFolder, fs::perms::all, fs::perm_options::add);
-    fs::permissions(host.listFolder + "/a.vnr", fs::perms::all, fs::perm_options::add);
-    fs::permissions(host.listFolder + "/secret.vnr", fs::perms::none);
-    fs::permissions(host.dest,
+    fs::permissions(frontEnd.listFolder, fs::perms::all, fs::perm_options::add);
+    fs::permissions(frontEnd.listFolder + "/a.vnr", fs::perms::all, fs::perm_options::add);
+    fs::permissions(frontEnd.listFolder + "/secret.vnr", fs::perms::none);
+    fs::permissions(frontEnd.current.destination,
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
     const bool reported = holdsWithoutPrivileges(m_dir, [&] {
         DiskFileSystem realDisk;
-        const RunReport report = runConversion(host, realDisk);
+        const RunReport report = frontEnd.run(realDisk);
         return report.counts.failed == 2 && report.failures.size() == 2 &&
                report.failures[0].reason.starts_with("cannot create") &&
                report.failures[0].reason.ends_with("Permission denied") &&
                report.failures[1].reason == "cannot open: Permission denied";
     });
     EXPECT_TRUE(reported) << "both files must fail with \"Permission denied\"";
-    EXPECT_TRUE(fs::is_empty(host.dest));
+    EXPECT_TRUE(fs::is_empty(frontEnd.current.destination));
 }
 #endif
 

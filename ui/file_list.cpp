@@ -21,8 +21,8 @@ QString notFoundError(const QString& text) {
 
 } // namespace
 
-FileList::FileList(QWidget* parent)
-    : QListWidget(parent), m_directory(QDir::currentPath()),
+FileList::FileList(zendrow::FileSystem& fs, QWidget* parent)
+    : QListWidget(parent), m_fs(fs), m_directory(QDir::currentPath()),
       m_mask(QString::fromUtf8(zendrow::kDefaultMask.data(), qsizetype(zendrow::kDefaultMask.size()))) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setFlow(QListView::TopToBottom);
@@ -56,7 +56,7 @@ bool FileList::showFolder(const QString& folder, const QString& mask, QString& e
     const QString absolute = resolve(folder);
     std::vector<std::string> names;
     std::string listError;
-    if (!zendrow::listMatchingFiles(absolute.toStdString(), mask.toStdString(), names, listError)) {
+    if (!zendrow::listMatchingFiles(m_fs, absolute.toStdString(), mask.toStdString(), names, listError)) {
         error = QStringLiteral("Cannot read the folder \"%1\": %2")
                     .arg(QDir::toNativeSeparators(absolute), QString::fromStdString(listError));
         return false;

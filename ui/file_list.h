@@ -3,6 +3,10 @@
 #include <QListWidget>
 #include <QString>
 
+namespace zendrow {
+class FileSystem;
+}
+
 namespace zendrow::ui {
 
 /// The list of candidate source files: the plain files of one folder that match a mask, by name
@@ -11,7 +15,8 @@ namespace zendrow::ui {
 class FileList : public QListWidget {
     Q_OBJECT
 public:
-    explicit FileList(QWidget* parent = nullptr);
+    /// fs is where the folder is read.
+    explicit FileList(zendrow::FileSystem& fs, QWidget* parent = nullptr);
 
     /// The folder shown, absolute; at start the working directory.
     QString directory() const { return m_directory; }
@@ -60,6 +65,7 @@ private:
     void updateGrid();
     int rowHeight() const;
 
+    zendrow::FileSystem& m_fs;
     QString m_directory;
     QString m_mask;
     int m_columns = 3;

@@ -105,22 +105,21 @@ private:
 
 /// What the conversion run reads from the window and reports to it. Every value is read from the
 /// live controls when the run asks, so changes made during a run apply from the next file on.
-class TMainForm::WindowRunHost : public zendrow::RunHost {
+class TMainForm::WindowRunHost : public zendrow::RunItems, public zendrow::RunObserver {
 public:
     WindowRunHost(TMainForm& form, RunDisplay& display) : m_form(form), m_display(display) {}
 
     // A close requested during a run ends it after the file in hand.
-    int itemCount() override { return m_form.m_closeRequested ? 0 : m_form.FileList->itemCount(); }
+    int count() override { return m_form.FileList->itemCount(); }
     bool isSelected(int item) override { return m_form.FileList->isItemSelected(item); }
-    std::string itemText(int item) override { return m_form.FileList->itemText(item).toStdString(); }
-    std::string folder(int) override { return m_form.FileList->directory().toStdString(); }
+    zendrow::RunItem item(int item) override {
+        return {m_form.FileList->directory().toStdString(), m_form.FileList->itemText(item).toStdString()};
+    }
     int selectedCount() override { return m_form.FileList->selectedCount(); }
-    int namingRule() override { return m_form.namingRule(); }
-    std::string destination() override { return m_form.DestDirEdit->text().toStdString(); }
 
-    bool confirmCreateDestination(const std::string&) override {
-        return m_form.m_dialogs.askYesNo(QStringLiteral("Confirm"),
-                                         QStringLiteral("Destination folder does not exist. Create it?"));
+    zendrow::RunSettings settings() const {
+        return {zendrow::namingRuleFromIndex(m_form.namingRule()), zendrow::SearchMode::FileStart,
+                m_form.DestDirEdit->text().toStdString()};
     }
 
     void runStarted(int selectedCount) override { m_display.showBusy(selectedCount); }
@@ -137,12 +136,11 @@ public:
             // Failed files and their reasons are listed in the summary.
             break;
         }
-    }
-
-    void processEvents() override {
         QCoreApplication::processEvents();
         m_display.step();
     }
+
+    bool stopRequested() override { return m_form.m_closeRequested; }
 
 private:
     TMainForm& m_form;
@@ -167,7 +165,7 @@ void TMainForm::createControls() {
     SourceDirEdit = new QLineEdit(UpPanel1);
     SourceBtn = new QPushButton(QStringLiteral("Browse..."), UpPanel1);
 
-    FileList = new ui::FileList(this);
+    FileList = new ui::FileList(m_fs, this);
     FileList->setColumns(kInitialColumns);
 
     DownPanel3 = new QWidget(this);
@@ -437,17 +435,19 @@ void TMainForm::ConvertBtnClick() {
     if (m_running)
         return;
     showingErrors(m_dialogs, [&] {
+        if (!destinationReady())
+            return;
         zendrow::RunReport report;
         {
             RunDisplay display(*this);
             WindowRunHost host(*this, display);
-            report = zendrow::runConversion(host, m_fs);
+            report = zendrow::runConversion(
+                host, [&host] { return host.settings(); }, host, m_fs);
             display.restoreCursor();
             switch (report.status) {
             case zendrow::RunReport::Status::Completed:
+            case zendrow::RunReport::Status::Stopped:
                 m_dialogs.showSummary(QString::fromStdString(report.summary()));
-                break;
-            case zendrow::RunReport::Status::Cancelled:
                 break;
             case zendrow::RunReport::Status::DestinationError:
                 m_dialogs.showError(errorDisplayText(QString::fromStdString(report.error)));
@@ -457,6 +457,20 @@ void TMainForm::ConvertBtnClick() {
         if (m_closeRequested)
             QTimer::singleShot(0, this, &QWidget::close);
     });
+}
+
+bool TMainForm::destinationReady() {
+    const std::string destination = DestDirEdit->text().toStdString();
+    if (destination.empty() || m_fs.isDirectory(destination))
+        return true; // an empty one is refused by the run with its own message
+    if (!m_dialogs.askYesNo(QStringLiteral("Confirm"), QStringLiteral("Destination folder does not exist. Create it?")))
+        return false;
+    std::string error;
+    if (m_fs.createDirectory(destination, error))
+        return true;
+    m_dialogs.showError(errorDisplayText(QStringLiteral("Cannot create the destination folder \"%1\": %2")
+                                             .arg(DestDirEdit->text(), QString::fromStdString(error))));
+    return false;
 }
 
 void TMainForm::AppIdle() {

@@ -83,6 +83,8 @@ private:
     void SourceDirEditKeyPress();
     void DestDirEditKeyPress();
     void applySourceText(const QString& text);
+    /// The destination exists, or the user had it created; false when the run must not start.
+    bool destinationReady();
 
     Dialogs& m_dialogs;
     zendrow::FileSystem& m_fs;

@@ -47,6 +47,9 @@ public:
     bool createDirectories(const std::string& path, std::string& error) override {
         return m_disk.createDirectories(path, error);
     }
+    bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) override {
+        return m_disk.listFolder(folder, entries, error);
+    }
     bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
               std::string& error) override {
         if (beforeCopy)

@@ -783,7 +783,8 @@ void MainFormTest::closeDuringRun() {
     QTest::mouseClick(form.ConvertBtn, Qt::LeftButton);
     // The file in hand is finished, no other is started, and the user sees what was done.
     QCOMPARE(m_disk->opened, 1);
-    QCOMPARE(m_dialogs->summaries, QStringList{QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped.")});
+    QCOMPARE(m_dialogs->summaries, QStringList{QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped.\n"
+                                                              "Stopped before 2 file(s).")});
     QVERIFY(visibleAtSummary);
     QCOMPARE(QDir(path(QStringLiteral("out"))).entryList(QDir::Files), QStringList{QStringLiteral("a.vnr.it")});
     goIdle();
