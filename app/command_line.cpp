@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "app/result_printer.h"
 #include "engine/ascii_text.h"
 #include "engine/conversion_run.h"
 #include "engine/folder_listing.h"
@@ -37,25 +38,11 @@ struct Options {
     std::string mask{kDefaultMask};
     bool createDestination = false;
     bool quiet = false;
+    bool scan = false;
+    bool list = false;
+    bool json = false;
     std::vector<std::string> paths;
 };
-
-// The result lines, one per file: "converted", "skipped" and "failed", aligned.
-void printResult(std::ostream& out, const FileResult& result, bool quiet) {
-    switch (result.outcome) {
-    case FileResult::Outcome::Converted:
-        if (!quiet)
-            out << "converted  " << result.sourcePath << " -> " << result.outputPath << '\n';
-        break;
-    case FileResult::Outcome::Skipped:
-        if (!quiet)
-            out << "skipped    " << result.sourcePath << " (no module)\n";
-        break;
-    case FileResult::Outcome::Failed:
-        out << "failed     " << result.sourcePath << ": " << result.reason << '\n';
-        break;
-    }
-}
 
 // Every file named on the command line is selected, and nothing changes during the run.
 class ArgumentItems : public RunItems {
@@ -68,39 +55,6 @@ public:
 
 private:
     std::vector<RunItem> m_items;
-};
-
-// Prints a line per file, and on a terminal a progress line on stderr.
-class ResultPrinter : public RunObserver {
-public:
-    ResultPrinter(const Options& options, int total, std::ostream& out, std::ostream& err)
-        : m_options(options), m_total(total), m_out(out), m_err(err),
-          m_showProgress(&err == &std::cerr && stderrIsTerminal()) {}
-
-    void fileDone(const FileResult& result, const RunCounts& counts) override {
-        clearProgress();
-        printResult(m_out, result, m_options.quiet);
-        const int done = counts.converted + counts.skipped + counts.failed;
-        if (!m_showProgress)
-            return;
-        m_out.flush();
-        m_err << "\r[" << done << '/' << m_total << "] " << std::flush;
-        m_progressShown = true;
-    }
-
-    void clearProgress() {
-        if (m_progressShown)
-            m_err << "\r\033[K" << std::flush;
-        m_progressShown = false;
-    }
-
-private:
-    const Options& m_options;
-    const int m_total;
-    std::ostream& m_out;
-    std::ostream& m_err;
-    const bool m_showProgress;
-    bool m_progressShown = false;
 };
 
 RunItem itemForFile(std::string path) {
@@ -119,7 +73,9 @@ int usageError(std::ostream& err, const std::string& message) {
 
 int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err, FileSystem& fs) {
     Options options;
-    CLI::App app{"Extracts the Impulse Tracker and Scream Tracker 3 modules held in game container files.", kProgram};
+    CLI::App app{"Extracts the tracker music modules held in game container files: by default the Impulse Tracker or\n"
+                 "Scream Tracker 3 module at a file's start, with --scan every IT, S3M, XM and MOD module in it.",
+                 kProgram};
     app.add_option("--dest", options.destination, "Destination folder (default: the working directory)");
     app.add_option("--names", options.names, "Name outputs after the song title or the source file")
         ->check(CLI::IsMember({"original", "source"}))
@@ -128,6 +84,10 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.add_option("--mask", options.mask, "Files taken from a folder (letter case ignored)")
         ->default_str(std::string(kDefaultMask));
     app.add_flag("--quiet", options.quiet, "Print only failures and the summary");
+    app.add_flag("--scan", options.scan,
+                 "Search the whole file: every IT, S3M, XM and MOD module, each exactly as long as it is");
+    app.add_flag("--list", options.list, "Print what would be written, and write nothing");
+    app.add_flag("--json", options.json, "Print JSON Lines: one object per module or file, then the totals");
     app.add_option("PATH", options.paths, "Container files, or folders of them")->required();
     app.set_version_flag("--version", std::string(kProgram) + " " + ZENDROW_VERSION);
 
@@ -145,7 +105,8 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     if (options.destination.empty())
         options.destination = utf8FromPath(std::filesystem::current_path());
-    if (!fs.isDirectory(options.destination)) {
+    // A listing writes nothing: the destination may be yet to be made.
+    if (!options.list && !fs.isDirectory(options.destination)) {
         if (fs.entryType(options.destination) != FileSystem::EntryType::None)
             return usageError(err, "the destination \"" + options.destination + "\" is not a folder");
         if (!options.createDestination)
@@ -159,6 +120,8 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     // Folders that cannot be listed fail like files that cannot be read, ahead of the run.
     std::vector<FileResult> listingFailures;
     std::vector<RunItem> items;
+    const PrintStyle style{options.quiet, options.json, options.scan, &err == &std::cerr && stderrIsTerminal()};
+    ResultPrinter printer(style, 0, out, err);
     for (const std::string& path : options.paths) {
         if (!fs.isDirectory(path)) {
             items.push_back(itemForFile(path));
@@ -167,8 +130,8 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         std::vector<std::string> names;
         std::string error;
         if (!listMatchingFiles(fs, path, options.mask, names, error)) {
-            FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error};
-            printResult(out, failed, options.quiet);
+            FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error, {}};
+            printer.print(failed);
             listingFailures.push_back(std::move(failed));
             continue;
         }
@@ -177,18 +140,19 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
 
     const RunSettings settings{options.names == "original" ? NamingRule::Original : NamingRule::FromSourceFiles,
-                               SearchMode::FileStart, options.destination};
+                               options.scan ? SearchMode::WholeFile : SearchMode::FileStart, options.destination,
+                               options.list};
     ArgumentItems runItems(std::move(items));
-    ResultPrinter printer(options, runItems.count(), out, err);
+    ResultPrinter runPrinter(style, runItems.count(), out, err);
     RunReport report = runConversion(
-        runItems, [&] { return settings; }, printer, fs);
-    printer.clearProgress();
+        runItems, [&] { return settings; }, runPrinter, fs);
+    runPrinter.clearProgress();
     if (report.status == RunReport::Status::DestinationError)
         return usageError(err, report.error);
 
     report.counts.failed += static_cast<int>(listingFailures.size());
     report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());
-    out << report.summary() << '\n';
+    runPrinter.printEnd(report);
     return report.counts.failed > 0 ? 1 : 0;
 }
 
