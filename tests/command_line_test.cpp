@@ -178,6 +178,34 @@ TEST_F(CommandLineTest, HelpAndVersion) {
     EXPECT_EQ(version.out, std::string("zendrow-cli ") + ZENDROW_VERSION + "\n");
 }
 
+// JSON Lines: one object per module or file in run order, then the totals, and nothing else on stdout.
+TEST_F(CommandLineTest, JsonLinesInTheDocumentedShape) {
+    const Outcome r = run({"--json", "--dest", m_dir / "out", m_dir / "in", in("nope.vnr")});
+    EXPECT_EQ(r.status, 1);
+    const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
+    EXPECT_EQ(r.out, R"({"source":")" + in("A.VNR") + R"(","kind":"s3m","offset":60,"length":)" +
+                         std::to_string(test::s3mModule("Alpha").size()) + R"(,"title":"Alpha","output":")" +
+                         out("Alpha.s3m") + R"(","status":"converted"})" + "\n" + R"({"source":")" + in("b.vnr") +
+                         R"(","kind":"it","offset":33,"length":)" + std::to_string(test::itModule("Beta").size()) +
+                         R"(,"title":"Beta","output":")" + out("Beta.it") + R"(","status":"converted"})" + "\n" +
+                         R"({"source":")" + in("c.vnr") + R"(","status":"skipped"})" + "\n" + R"({"source":")" +
+                         in("nope.vnr") + R"(","status":"failed","reason":"cannot open: )" + noSuchFile + R"("})" +
+                         "\n" + R"({"totals":{"converted":2,"found":0,"skipped":1,"failed":1,"truncated":0}})" + "\n");
+}
+
+#ifndef _WIN32
+// A name from old media that is not UTF-8 still converts, and its JSON line stays valid JSON.
+TEST_F(CommandLineTest, JsonShowsNamesThatAreNotUtf8WithReplacementCharacters) {
+    const std::string latin1 = in("M\xdcSIK.vnr");
+    writeFile(latin1, test::itModule(""));
+    const Outcome r = run({"--json", "--names", "source", "--dest", m_dir / "out", latin1});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(R"({"source":")" + in("M\xef\xbf\xbdSIK.vnr") + R"(","kind":"it")"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::exists(out("M\xdcSIK.it")));
+}
+#endif
+
 // The installed program itself: exit status and the streams as a shell sees them.
 TEST_F(CommandLineTest, ProgramEndToEnd) {
     const Outcome r = runProgram({"--dest", m_dir / "out", m_dir / "in", in("missing.vnr")});
