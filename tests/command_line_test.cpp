@@ -183,14 +183,21 @@ TEST_F(CommandLineTest, JsonLinesInTheDocumentedShape) {
     const Outcome r = run({"--json", "--dest", m_dir / "out", m_dir / "in", in("nope.vnr")});
     EXPECT_EQ(r.status, 1);
     const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
-    EXPECT_EQ(r.out, R"({"source":")" + in("A.VNR") + R"(","kind":"s3m","offset":60,"length":)" +
-                         std::to_string(test::s3mModule("Alpha").size()) + R"(,"title":"Alpha","output":")" +
-                         out("Alpha.s3m") + R"(","status":"converted"})" + "\n" + R"({"source":")" + in("b.vnr") +
-                         R"(","kind":"it","offset":33,"length":)" + std::to_string(test::itModule("Beta").size()) +
-                         R"(,"title":"Beta","output":")" + out("Beta.it") + R"(","status":"converted"})" + "\n" +
-                         R"({"source":")" + in("c.vnr") + R"(","status":"skipped"})" + "\n" + R"({"source":")" +
-                         in("nope.vnr") + R"(","status":"failed","reason":"cannot open: )" + noSuchFile + R"("})" +
-                         "\n" + R"({"totals":{"converted":2,"found":0,"skipped":1,"failed":1,"truncated":0}})" + "\n");
+    // Paths as JSON strings: Windows paths have backslashes, which JSON escapes.
+    const auto json = [](std::string text) {
+        for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
+            text.insert(at, 1, '\\');
+        return text;
+    };
+    EXPECT_EQ(r.out,
+              R"({"source":")" + json(in("A.VNR")) + R"(","kind":"s3m","offset":60,"length":)" +
+                  std::to_string(test::s3mModule("Alpha").size()) + R"(,"title":"Alpha","output":")" +
+                  json(out("Alpha.s3m")) + R"(","status":"converted"})" + "\n" + R"({"source":")" + json(in("b.vnr")) +
+                  R"(","kind":"it","offset":33,"length":)" + std::to_string(test::itModule("Beta").size()) +
+                  R"(,"title":"Beta","output":")" + json(out("Beta.it")) + R"(","status":"converted"})" + "\n" +
+                  R"({"source":")" + json(in("c.vnr")) + R"(","status":"skipped"})" + "\n" + R"({"source":")" +
+                  json(in("nope.vnr")) + R"(","status":"failed","reason":"cannot open: )" + noSuchFile + R"("})" +
+                  "\n" + R"({"totals":{"converted":2,"found":0,"skipped":1,"failed":1,"truncated":0}})" + "\n");
 }
 
 #ifndef _WIN32
