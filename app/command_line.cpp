@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -13,6 +15,7 @@
 #endif
 
 #include "engine/conversion_run.h"
+#include "engine/display_text.h"
 #include "engine/folder_listing.h"
 #include "engine/utf8_path.h"
 
@@ -28,6 +31,12 @@ bool stderrIsTerminal() {
 #else
     return ::isatty(STDERR_FILENO);
 #endif
+}
+
+// The system's reason for the failed write that has just put the output stream in error.
+std::string outputErrorText() {
+    const int code = errno;
+    return code != 0 ? std::strerror(code) : "write error";
 }
 
 bool isSeparator(char c) {
@@ -75,18 +84,27 @@ public:
         switch (result.outcome) {
         case FileResult::Outcome::Converted:
             if (!m_options.quiet)
-                m_out << "converted  " << result.sourcePath << " -> " << result.outputPath << '\n';
+                m_out << "converted  " << displayName(result.sourcePath) << " -> " << displayName(result.outputPath)
+                      << '\n';
             break;
         case FileResult::Outcome::Skipped:
             if (!m_options.quiet)
-                m_out << "skipped    " << result.sourcePath << " (no module)\n";
+                m_out << "skipped    " << displayName(result.sourcePath) << " (no module)\n";
             break;
         case FileResult::Outcome::Failed:
-            m_out << "failed     " << result.sourcePath << ": " << result.reason << '\n';
+            m_out << "failed     " << displayName(result.sourcePath) << ": " << displayMessage(result.reason) << '\n';
             break;
         }
+        // Each line is out before the next file, so that a report that cannot be written ends the run.
+        m_out.flush();
+        if (!m_out && m_outputError.empty())
+            m_outputError = outputErrorText();
         m_done = counts.converted + counts.skipped + counts.failed;
     }
+
+    bool stopRequested() override { return !m_outputError.empty(); }
+    /// Why the report could not be written to the output stream; empty while it could.
+    const std::string& outputError() const { return m_outputError; }
 
     void processEvents() override {
         if (!m_showProgress)
@@ -110,6 +128,7 @@ private:
     const bool m_showProgress;
     bool m_progressShown = false;
     int m_done = 0;
+    std::string m_outputError;
 };
 
 Item itemForFile(std::string path) {
@@ -120,8 +139,17 @@ Item itemForFile(std::string path) {
 }
 
 int usageError(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << '\n';
+    err << kProgram << ": " << displayMessage(message) << '\n';
     return 2;
+}
+
+// Values that would silently mean something else (an unset variable in a script gives "").
+const CLI::Validator kNotEmpty(
+    [](std::string& value) { return value.empty() ? std::string("must not be empty") : std::string(); }, "");
+
+int outputFailed(std::ostream& err, const std::string& reason) {
+    err << kProgram << ": cannot write to standard output: " << reason << '\n';
+    return 1;
 }
 
 } // namespace
@@ -129,15 +157,17 @@ int usageError(std::ostream& err, const std::string& message) {
 int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err, FileSystem& fs) {
     Options options;
     CLI::App app{"Extracts the Impulse Tracker and Scream Tracker 3 modules held in game container files.", kProgram};
-    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)");
+    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)")
+        ->check(kNotEmpty);
     app.add_option("--names", options.names, "Name outputs after the song title or the source file")
         ->check(CLI::IsMember({"original", "source"}))
         ->default_str("original");
     app.add_flag("--create-dest", options.createDestination, "Create the destination folder and its parents");
     app.add_option("--mask", options.mask, "Files taken from a folder (letter case ignored)")
-        ->default_str(std::string(kDefaultMask));
+        ->default_str(std::string(kDefaultMask))
+        ->check(kNotEmpty);
     app.add_flag("--quiet", options.quiet, "Print only failures and the summary");
-    app.add_option("PATH", options.paths, "Container files, or folders of them")->required();
+    app.add_option("PATH", options.paths, "Container files, or folders of them")->required()->check(kNotEmpty);
     app.set_version_flag("--version", std::string(kProgram) + " " + ZENDROW_VERSION);
 
     try {
@@ -178,7 +208,7 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         std::string error;
         if (!listMatchingFiles(path, options.mask, names, error)) {
             FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error};
-            out << "failed     " << path << ": " << failed.reason << '\n';
+            out << "failed     " << displayName(path) << ": " << displayMessage(failed.reason) << '\n';
             listingFailures.push_back(std::move(failed));
             continue;
         }
@@ -189,12 +219,17 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     CommandLineHost host(options, std::move(items), out, err);
     RunReport report = runConversion(host, fs);
     host.clearProgress();
+    if (!host.outputError().empty())
+        return outputFailed(err, host.outputError());
     if (report.status != RunReport::Status::Completed)
         return usageError(err, report.error.empty() ? "the destination folder has gone" : report.error);
 
     report.counts.failed += static_cast<int>(listingFailures.size());
     report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());
     out << report.summary() << '\n';
+    out.flush();
+    if (!out)
+        return outputFailed(err, outputErrorText());
     return report.counts.failed > 0 ? 1 : 0;
 }
 

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 
+#include "engine/display_text.h"
 #include "engine/module_locator.h"
 #include "engine/module_writer.h"
 #include "engine/output_naming.h"
@@ -80,6 +82,17 @@ RunReport runConversion(RunHost& host, FileSystem& fs) {
 
     host.runStarted(host.selectedCount());
     ModuleWriter writer(fs);
+    // A module named like a later source must not move that source aside before it is read.
+    std::set<FileIdentity> sources;
+    for (int item = 0; item < host.itemCount(); ++item) {
+        FileIdentity identity;
+        if (host.isSelected(item) && fs.identity(joinPath(host.folder(item), host.itemText(item)), identity))
+            sources.insert(identity);
+    }
+    writer.setIsRunSource([&fs, &sources](const std::string& path) {
+        FileIdentity identity;
+        return fs.identity(path, identity) && sources.contains(identity);
+    });
     // One head window for the whole run; one byte more than is ever read.
     const auto head = std::make_unique<std::array<std::uint8_t, kHeadWindowSize + 1>>();
     for (int item = 0; item < host.itemCount(); ++item) {
@@ -101,6 +114,8 @@ RunReport runConversion(RunHost& host, FileSystem& fs) {
         if (result.outcome == FileResult::Outcome::Failed)
             report.failures.push_back(std::move(result));
         host.processEvents();
+        if (host.stopRequested())
+            break;
     }
     return report;
 }
@@ -113,7 +128,7 @@ std::string RunReport::summary() const {
     text += '\n';
     text += std::to_string(failures.size()) + " file(s) failed:";
     for (std::size_t i = 0; i < failures.size() && i < kFailuresListed; ++i)
-        text.append("\n").append(failures[i].itemName).append(": ").append(failures[i].reason);
+        text.append("\n").append(displayName(failures[i].itemName)).append(": ").append(displayMessage(failures[i].reason));
     if (failures.size() > kFailuresListed)
         text.append("\nand ").append(std::to_string(failures.size() - kFailuresListed)).append(" more");
     return text;

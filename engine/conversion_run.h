@@ -59,6 +59,8 @@ public:
     virtual void fileDone(const FileResult& result, const RunCounts& counts) = 0;
     /// Called after every file, so the host can handle pending input and painting.
     virtual void processEvents() = 0;
+    /// Asked after every file: true ends the run there (the command line, once its report cannot be written).
+    virtual bool stopRequested() { return false; }
 };
 
 /// Converts every selected item of host in list order.

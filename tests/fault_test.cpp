@@ -144,7 +144,7 @@ TEST_F(FaultTest, DestinationRemovedDuringTheRun) {
     const RunReport report = runConversion(host, disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(report.counts.failed, 2);
-    EXPECT_NE(report.summary().find("2 file(s) failed:\nb.vnr: cannot create \"" + out("b.it") +
+    EXPECT_NE(report.summary().find("2 file(s) failed:\nb.vnr: cannot create a file in \"" + host.dest +
                                     "\": " + test::faultText(test::Fault::NoSuchFolder)),
               std::string::npos)
         << report.summary();
