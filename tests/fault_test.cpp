@@ -81,6 +81,111 @@ TEST_F(FaultTest, FileSizeLimitStopsAWritePartWay) {
 }
 #endif
 
+// Two runs into one destination with the same titles: run "first" is part-way through a module when
+// run "second" writes the same name. Each run is a host over its own source folder.
+class OverlappingRunsTest : public FaultTest {
+protected:
+    void SetUp() override {
+        FaultTest::SetUp();
+        other.listFolder = m_dir / "src2";
+        other.dest = host.dest;
+        fs::create_directory(other.listFolder);
+        add("a.vnr", firstModule);
+        writeFile(other.listFolder + "/b.vnr", secondModule);
+        other.items = {"b.vnr"};
+        other.selected = {true};
+    }
+
+    // The second run starts and ends while the first is copying.
+    void runSecondDuringTheFirstsCopy() {
+        disk.beforeCopy = [this] {
+            disk.beforeCopy = nullptr;
+            test::FaultyFileSystem otherDisk;
+            runConversion(other, otherDisk);
+        };
+    }
+
+    FakeHost other;
+    const Bytes firstModule = test::itModule("T", Bytes(100000, '1'));
+    const Bytes secondModule = test::itModule("T", Bytes(100000, '2'));
+};
+
+TEST_F(OverlappingRunsTest, AFailedWriteLeavesTheOtherRunsFinishedOutput) {
+    runSecondDuringTheFirstsCopy();
+    disk.failCopyAfter = 50000;
+    const RunReport report = runConversion(host, disk);
+    EXPECT_EQ(report.counts.failed, 1);
+    ASSERT_EQ(other.results.size(), 1u);
+    EXPECT_EQ(other.results[0].outputPath, out("T.it"));
+    EXPECT_EQ(readFile(out("T.it")), secondModule);
+    EXPECT_EQ(fs::directory_iterator(host.dest)->path().filename(), "T.it");
+    EXPECT_EQ(std::distance(fs::directory_iterator(host.dest), fs::directory_iterator()), 1);
+}
+
+TEST_F(OverlappingRunsTest, EachConvertedLineNamesTheFileThatHoldsItsModule) {
+    runSecondDuringTheFirstsCopy();
+    // What each reported path holds at the moment its line would be printed.
+    std::string heldForFirst, heldForSecond;
+    host.onFileDone = [&](FakeHost& h) { heldForFirst = readFile(h.results.back().outputPath); };
+    other.onFileDone = [&](FakeHost& h) { heldForSecond = readFile(h.results.back().outputPath); };
+    const RunReport report = runConversion(host, disk);
+    EXPECT_EQ(report.counts.converted, 1);
+    EXPECT_TRUE(heldForFirst == firstModule) << "the first run's line names a file with another module";
+    EXPECT_TRUE(heldForSecond == secondModule) << "the second run's line names a file with another module";
+    // The second run's output was in the way when the first published: moved aside, whole.
+    EXPECT_EQ(readFile(out("T.it.old")), secondModule);
+}
+
+TEST_F(OverlappingRunsTest, ANameTakenAtTheLastMomentSendsTheModuleToTheSourceName) {
+    writeFile(out("T.it"), "the user's");
+    // Another program creates the name again just after the file in the way was moved aside.
+    disk.beforePublish = [this](const std::string& path) {
+        if (path == out("T.it") && !fs::exists(path))
+            writeFile(path, "someone else's");
+    };
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(host.results.size(), 1u);
+    EXPECT_EQ(host.results[0].outputPath, out("a.it")) << host.results[0].reason;
+    EXPECT_EQ(readFile(out("T.it")), "someone else's");
+    EXPECT_EQ(readFile(out("T.it.old")), "the user's");
+    EXPECT_EQ(readFile(out("a.it")), firstModule);
+}
+
+// A file in the way that is a source of this run stays where the run will read it.
+TEST_F(FaultTest, ASourceOfTheRunIsNeverMovedAside) {
+    host.dest = host.listFolder;
+    add("1.vnr", test::itModule("Song", "from 1.vnr"));
+    add("Song.it", test::itModule("Other", "the source Song.it"));
+    add("2.vnr", test::itModule("Song", "from 2.vnr"));
+    add("3.vnr", test::itModule("Song", "from 3.vnr"));
+    writeFile(host.listFolder + "/3.it", "in the way of 3.vnr's fallback");
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(host.results.size(), 4u);
+    EXPECT_EQ(host.results[0].outputPath, out("1.it"));
+    EXPECT_EQ(host.results[1].outputPath, out("Other.it"));
+    EXPECT_EQ(host.results[2].outputPath, out("2.it"));
+    EXPECT_EQ(host.results[3].outcome, FileResult::Outcome::Converted) << host.results[3].reason;
+    EXPECT_EQ(host.results[3].outputPath, out("3.it"));
+    EXPECT_EQ(readFile(out("Song.it")), test::itModule("Other", "the source Song.it"));
+    EXPECT_EQ(readFile(out("Other.it")), test::itModule("Other", "the source Song.it"));
+    EXPECT_EQ(readFile(out("3.it.old")), "in the way of 3.vnr's fallback");
+    EXPECT_EQ(report.counts.converted, 4);
+}
+
+TEST_F(FaultTest, ASourceInTheWayOfEveryNameFailsTheModule) {
+    host.dest = host.listFolder;
+    add("1.vnr", test::itModule("Song", "from 1.vnr"));
+    add("Song.it", test::itModule("Other", "the source Song.it"));
+    add("1.it", test::itModule("", "the source 1.it"));
+    const RunReport report = runConversion(host, disk);
+    ASSERT_EQ(host.results.size(), 3u);
+    EXPECT_EQ(host.results[0].outcome, FileResult::Outcome::Failed);
+    EXPECT_EQ(host.results[0].reason, "\"" + out("1.it") + "\" is one of the files being converted");
+    EXPECT_EQ(readFile(out("Song.it")), test::itModule("Other", "the source Song.it"));
+    EXPECT_EQ(readFile(out("1.it")), test::itModule("", "the source 1.it"));
+    EXPECT_EQ(report.counts.converted, 1); // Song.it gives Other.it; 1.it is its own source
+}
+
 TEST_F(FaultTest, SourcesChangedBetweenListingAndRun) {
     add("deleted.vnr", test::itModule("Deleted"));
     add("emptied.vnr", test::itModule("Emptied"));
