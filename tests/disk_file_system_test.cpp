@@ -171,21 +171,11 @@ TEST(RegularFiles, AnEmptyFileIsStillAFile) {
     EXPECT_TRUE(disk.openForReading(dir / "empty.vnr", error)) << error;
 }
 
-Bytes readWhole(const std::string& path) {
-    Bytes bytes(fs::file_size(path), '\0');
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    const std::size_t got = f ? std::fread(bytes.data(), 1, bytes.size(), f) : 0;
-    if (f)
-        std::fclose(f);
-    bytes.resize(got);
-    return bytes;
-}
-
 // A source of mostly holes, with data at odd places: the copy holds the same bytes and its holes.
 TEST(SparseCopy, HolesStayHoles) {
     test::TempDir dir;
     const std::string source = dir / "sparse.vnr";
-    constexpr std::uint64_t kSize = 64ull << 20, kMiddle = (24ull << 20) + 123, kStart = 5000;
+    constexpr std::uint64_t kSize = 32ull << 20, kMiddle = (12ull << 20) + 123, kStart = 5000;
     const Bytes head = test::container(kStart, test::itModule("Sparse", "head"));
     const Bytes middle(70000, 'd');
     {
@@ -219,7 +209,7 @@ TEST(SparseCopy, HolesStayHoles) {
         ASSERT_EQ(::stat(output.c_str(), &outputStat), 0);
         EXPECT_EQ(static_cast<std::uint64_t>(outputStat.st_size), kSize - kStart);
         EXPECT_LE(outputStat.st_blocks, sourceStat.st_blocks) << "the holes were filled in";
-        EXPECT_TRUE(readWhole(output) == readWhole(source).substr(kStart)) << "the bytes differ";
+        EXPECT_TRUE(readFile(output) == readFile(source).substr(kStart)) << "the bytes differ";
     }
 }
 

@@ -6,13 +6,16 @@
 #include <functional>
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include "engine/conversion_run.h"
+#include "engine/file_system.h"
 #include "engine/output_naming.h"
 #include "tests/support/fake_run_host.h"
 #include "tests/support/faulty_file_system.h"
@@ -185,6 +188,169 @@ TEST_F(FaultTest, ASourceInTheWayOfEveryNameFailsTheModule) {
     EXPECT_EQ(readFile(out("1.it")), test::itModule("", "the source 1.it"));
     EXPECT_EQ(report.counts.converted, 1); // Song.it gives Other.it; 1.it is its own source
 }
+
+// The real disk, and a process that is killed (as by a signal, a crash or a closed terminal) once
+// half of the module is written.
+class KilledMidCopy : public test::FaultyFileSystem {
+public:
+    using FaultyFileSystem::FaultyFileSystem;
+    bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
+              std::string& error) override {
+        FaultyFileSystem::copy(from, offset, length / 2, to, error);
+#ifdef _WIN32
+        ::TerminateProcess(::GetCurrentProcess(), 9);
+#else
+        ::raise(SIGKILL);
+#endif
+        return false;
+    }
+};
+
+class KillTest : public FaultTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(KillTest, LeavesNoPartialOutputAndTheFileInTheWayInPlace) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    add("h.vnr", test::itModule("Huge", Bytes(4 << 20, 'h')));
+    writeFile(out("Huge.it"), "the user's");
+#ifdef _WIN32
+    const auto killed = testing::ExitedWithCode(9);
+#else
+    const auto killed = testing::KilledBySignal(SIGKILL);
+#endif
+    EXPECT_EXIT(
+        {
+            KilledMidCopy dying(GetParam());
+            runConversion(host, dying);
+        },
+        killed, "");
+    EXPECT_EQ(readFile(out("Huge.it")), "the user's");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(host.dest))
+        if (const std::string name = entry.path().filename().string(); name != "Huge.it")
+            left.push_back(name);
+    // At most the temporary, under a hidden name of ours that a later run clears.
+    EXPECT_LE(left.size(), GetParam() ? 0u : 1u);
+    for (const std::string& name : left)
+        EXPECT_TRUE(isTemporaryName(name)) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, KillTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Unnamed" : "Named"; });
+
+#ifndef _WIN32
+// A run stopped by the file-size limit while another run publishes the same name: the failed run's
+// clean-up takes its own temporary only, not the other run's finished output.
+TEST_F(FaultTest, FailedRunLeavesAnotherRunsOutputOnTheRealDisk) {
+    const Bytes failing = test::itModule("T", Bytes(200000, '1'));
+    const Bytes finished = test::itModule("T", Bytes(1000, '2'));
+    add("a.vnr", failing);
+    int toParent[2], toChild[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    ASSERT_EQ(::pipe(toChild), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{65536, 65536};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        test::FaultyFileSystem realDisk;
+        realDisk.beforeCopy = [&] { // let the other run go, and wait until it is done
+            char go = 0;
+            if (::write(toParent[1], "c", 1) != 1 || ::read(toChild[0], &go, 1) != 1)
+                ::_exit(3);
+        };
+        const RunReport report = runConversion(host, realDisk);
+        ::_exit(report.counts.failed == 1 ? 0 : 1);
+    }
+    char copying = 0;
+    ASSERT_EQ(::read(toParent[0], &copying, 1), 1);
+    FakeHost other = host;
+    other.listFolder = m_dir / "src2";
+    fs::create_directory(other.listFolder);
+    writeFile(other.listFolder + "/a.vnr", finished);
+    other.results.clear();
+    DiskFileSystem realDisk;
+    runConversion(other, realDisk);
+    ASSERT_EQ(::write(toChild[1], "g", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first run did not fail as expected";
+    ASSERT_EQ(other.results.size(), 1u);
+    EXPECT_EQ(other.results[0].outputPath, out("T.it"));
+    EXPECT_EQ(readFile(out("T.it")), finished);
+    EXPECT_FALSE(fs::exists(out("T.it.old")));
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]})
+        ::close(fd);
+}
+
+// Two processes convert modules with the same titles into one folder at once, while this one
+// watches the folder: no final name ever shows a partial module, and each converted file, when it
+// is reported, holds its module (or, if the other run has since moved it aside, its ".old" does).
+TEST_F(FaultTest, TwoRunsRacingOnTheSameNames) {
+    constexpr int kTitles = 24;
+    constexpr std::size_t kBody = 1 << 20;
+    const auto module = [&](int title, char run) {
+        return test::itModule("t" + std::to_string(title), Bytes(kBody, run));
+    };
+    const std::size_t moduleSize = module(0, 'a').size();
+    const auto makeRun = [&](char run) {
+        FakeHost h;
+        h.listFolder = m_dir / std::string("src-") + run;
+        h.dest = host.dest;
+        fs::create_directory(h.listFolder);
+        for (int title = 0; title < kTitles; ++title) {
+            const std::string name = std::string(1, run) + std::to_string(title) + ".vnr";
+            writeFile(h.listFolder + "/" + name, module(title, run));
+            h.items.push_back(name);
+            h.selected.push_back(true);
+        }
+        return h;
+    };
+    std::vector<pid_t> children;
+    for (const char run : {'a', 'b'}) {
+        FakeHost h = makeRun(run);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool held = true;
+            h.onFileDone = [&](FakeHost& self) {
+                const FileResult& r = self.results.back();
+                const int title = std::stoi(r.itemName.substr(1));
+                const Bytes mine = module(title, run);
+                if (r.outcome != FileResult::Outcome::Converted ||
+                    (readFile(r.outputPath) != mine && readFile(r.outputPath + ".old") != mine))
+                    held = false;
+            };
+            DiskFileSystem realDisk;
+            runConversion(h, realDisk);
+            ::_exit(held ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    std::vector<std::string> partial;
+    for (int running = 2; running > 0;) {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(host.dest, ignored)) {
+            const std::string name = entry.path().filename().string();
+            std::error_code gone;
+            const auto size = fs::file_size(entry.path(), gone);
+            if (!gone && size != moduleSize && !isTemporaryName(name))
+                partial.push_back(name + " (" + std::to_string(size) + " bytes)");
+        }
+        running = 0;
+        for (pid_t& child : children) {
+            int status = 0;
+            if (child > 0 && ::waitpid(child, &status, WNOHANG) == child) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                    << "a converted line named a file that held another module";
+                child = 0;
+            }
+            running += child > 0;
+        }
+    }
+    EXPECT_EQ(partial, std::vector<std::string>{}) << "partial modules were seen under final names";
+}
+#endif
 
 TEST_F(FaultTest, SourcesChangedBetweenListingAndRun) {
     add("deleted.vnr", test::itModule("Deleted"));
