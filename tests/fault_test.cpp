@@ -1,6 +1,7 @@
 // Real faults of a disk and of sources that change under the run: nothing is lost, and each one
 // is reported as a failed file with its reason.
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -209,18 +210,27 @@ public:
 class KillTest : public FaultTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(KillTest, LeavesNoPartialOutputAndTheFileInTheWayInPlace) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     add("h.vnr", test::itModule("Huge", Bytes(4 << 20, 'h')));
     writeFile(out("Huge.it"), "the user's");
+    // The dying run may be a fresh start of this program (on Windows it always is), with folders of
+    // its own: it is told where this test's folders are.
 #ifdef _WIN32
+    ::_putenv_s("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str());
     const auto killed = testing::ExitedWithCode(9);
 #else
+    ::setenv("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str(), 1);
     const auto killed = testing::KilledBySignal(SIGKILL);
 #endif
     EXPECT_EXIT(
         {
+            const std::string root = std::getenv("ZENDROW_KILL_TEST_DIR");
+            FakeHost dyingHost;
+            dyingHost.listFolder = joinPath(root, "src");
+            dyingHost.dest = joinPath(root, "dest");
+            dyingHost.items = {"h.vnr"};
+            dyingHost.selected = {true};
             KilledMidCopy dying(GetParam());
-            runConversion(host, dying);
+            runConversion(dyingHost, dying);
         },
         killed, "");
     EXPECT_EQ(readFile(out("Huge.it")), "the user's");
