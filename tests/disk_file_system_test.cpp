@@ -8,7 +8,9 @@
 #include <functional>
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,6 +19,7 @@
 
 #include "engine/chunked_copy.h"
 #include "engine/output_naming.h"
+#include "engine/utf8_path.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -84,6 +87,26 @@ TEST_P(TemporaryTest, PublishingNeverReplacesAndMayTryAnotherName) {
     EXPECT_EQ(listing(m_dest), (std::vector<std::string>{"Other.it", "Song.it"}));
     EXPECT_EQ(readFile(joinPath(m_dest, "Other.it")), m_module);
 }
+
+#ifdef _WIN32
+TEST_P(TemporaryTest, HiddenUntilPublished) {
+    std::unique_ptr<OutputFile> file = written();
+    const std::vector<std::string> names = listing(m_dest);
+    ASSERT_EQ(names.size(), 1u);
+    const auto attributes = [](const std::string& path) { return ::GetFileAttributesW(pathFromUtf8(path).c_str()); };
+    EXPECT_TRUE(attributes(joinPath(m_dest, names[0])) & FILE_ATTRIBUTE_HIDDEN);
+    std::string error;
+    ASSERT_TRUE(m_disk.publish(*file, joinPath(m_dest, "Song.it"), error)) << error;
+    EXPECT_FALSE(attributes(joinPath(m_dest, "Song.it")) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST(RegularFiles, ADeviceIsRefused) {
+    DiskFileSystem disk;
+    std::string error;
+    EXPECT_FALSE(disk.openForReading("NUL", error));
+    EXPECT_EQ(error, kNotARegularFile);
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TemporaryTest, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Unnamed" : "Named"; });
