@@ -15,6 +15,7 @@
 #include "app/result_printer.h"
 #include "engine/ascii_text.h"
 #include "engine/conversion_run.h"
+#include "engine/display_text.h"
 #include "engine/folder_listing.h"
 #include "engine/utf8_path.h"
 
@@ -65,8 +66,17 @@ RunItem itemForFile(std::string path) {
 }
 
 int usageError(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << '\n';
+    err << kProgram << ": " << displayMessage(message) << '\n';
     return 2;
+}
+
+// Values that would silently mean something else (an unset variable in a script gives "").
+const CLI::Validator
+    kNotEmpty([](std::string& value) { return value.empty() ? std::string("must not be empty") : std::string(); }, "");
+
+int outputFailed(std::ostream& err, const std::string& reason) {
+    err << kProgram << ": cannot write to standard output: " << reason << '\n';
+    return 1;
 }
 
 } // namespace
@@ -76,19 +86,21 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     CLI::App app{"Extracts the tracker music modules held in game container files: by default the Impulse Tracker or\n"
                  "Scream Tracker 3 module at a file's start, with --scan every IT, S3M, XM and MOD module in it.",
                  kProgram};
-    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)");
+    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)")
+        ->check(kNotEmpty);
     app.add_option("--names", options.names, "Name outputs after the song title or the source file")
         ->check(CLI::IsMember({"original", "source"}))
         ->default_str("original");
     app.add_flag("--create-dest", options.createDestination, "Create the destination folder and its parents");
     app.add_option("--mask", options.mask, "Files taken from a folder (letter case ignored)")
-        ->default_str(std::string(kDefaultMask));
+        ->default_str(std::string(kDefaultMask))
+        ->check(kNotEmpty);
     app.add_flag("--quiet", options.quiet, "Print only failures and the summary");
     app.add_flag("--scan", options.scan,
                  "Search the whole file: every IT, S3M, XM and MOD module, each exactly as long as it is");
     app.add_flag("--list", options.list, "Print what would be written, and write nothing");
     app.add_flag("--json", options.json, "Print JSON Lines: one object per module or file, then the totals");
-    app.add_option("PATH", options.paths, "Container files, or folders of them")->required();
+    app.add_option("PATH", options.paths, "Container files, or folders of them")->required()->check(kNotEmpty);
     app.set_version_flag("--version", std::string(kProgram) + " " + ZENDROW_VERSION);
 
     try {
@@ -139,6 +151,9 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             items.push_back({path, std::move(name)});
     }
 
+    if (!printer.outputError().empty())
+        return outputFailed(err, printer.outputError());
+
     const RunSettings settings{options.names == "original" ? NamingRule::Original : NamingRule::FromSourceFiles,
                                options.scan ? SearchMode::WholeFile : SearchMode::FileStart, options.destination,
                                options.list};
@@ -147,12 +162,16 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     RunReport report = runConversion(
         runItems, [&] { return settings; }, runPrinter, fs);
     runPrinter.clearProgress();
+    if (!runPrinter.outputError().empty())
+        return outputFailed(err, runPrinter.outputError());
     if (report.status == RunReport::Status::DestinationError)
         return usageError(err, report.error);
 
     report.counts.failed += static_cast<int>(listingFailures.size());
     report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());
     runPrinter.printEnd(report);
+    if (!runPrinter.outputError().empty())
+        return outputFailed(err, runPrinter.outputError());
     return report.counts.failed > 0 ? 1 : 0;
 }
 

@@ -1,10 +1,14 @@
 #include "app/result_printer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+#include "engine/display_text.h"
 
 namespace zendrow {
 
@@ -43,7 +47,6 @@ void ResultPrinter::fileDone(const FileResult& result, const RunCounts& counts) 
     print(result);
     if (!m_style.showProgress)
         return;
-    m_out.flush();
     const int done = counts.converted + counts.found + counts.skipped + counts.failed;
     m_err << "\r[" << std::min(done, m_total) << '/' << m_total << "] " << std::flush;
     m_progressShown = true;
@@ -54,13 +57,23 @@ void ResultPrinter::print(const FileResult& result) {
         printJson(result);
     else
         printHuman(result);
+    checkOutput();
+}
+
+void ResultPrinter::checkOutput() {
+    // Each file's lines are out before the next file, so that a report that cannot be written
+    // (a full disk, a closed pipe) ends the run instead of converting unreported files.
+    errno = 0;
+    m_out.flush();
+    if (!m_out && m_outputError.empty())
+        m_outputError = errno != 0 ? std::strerror(errno) : "write error";
 }
 
 void ResultPrinter::printHuman(const FileResult& result) {
-    const std::string& source = result.sourcePath;
+    const std::string source = displayName(result.sourcePath);
     if (result.modules.empty()) {
         if (result.outcome == FileResult::Outcome::Failed)
-            m_out << "failed     " << source << ": " << result.reason << '\n';
+            m_out << "failed     " << source << ": " << displayMessage(result.reason) << '\n';
         else if (!m_style.quiet)
             m_out << "skipped    " << source << " (no module)\n";
         return;
@@ -74,16 +87,17 @@ void ResultPrinter::printHuman(const FileResult& result) {
             m_out << "converted  " << source << where;
             if (m_style.moduleDetails)
                 m_out << ' ' << lengthText(module);
-            m_out << " -> " << module.outputPath << '\n';
+            m_out << " -> " << displayName(module.outputPath) << '\n';
             break;
         case ModuleResult::Status::Found:
             if (m_style.quiet)
                 break;
             m_out << "found      " << source << " @" << hexOffset(module.offset) << ' ' << lengthText(module) << ' '
-                  << kindName(module.kind) << " \"" << module.title << "\" -> " << module.outputPath << '\n';
+                  << kindName(module.kind) << " \"" << displayMessage(module.title) << "\" -> "
+                  << displayName(module.outputPath) << '\n';
             break;
         case ModuleResult::Status::Failed:
-            m_out << "failed     " << source << where << ": " << module.reason << '\n';
+            m_out << "failed     " << source << where << ": " << displayMessage(module.reason) << '\n';
             break;
         }
     }
@@ -121,6 +135,7 @@ void ResultPrinter::printEnd(const RunReport& report) {
     clearProgress();
     if (!m_style.json) {
         m_out << report.summary() << '\n';
+        checkOutput();
         return;
     }
     const RunCounts& counts = report.counts;
@@ -130,6 +145,7 @@ void ResultPrinter::printEnd(const RunReport& report) {
                                         {"failed", counts.failed},
                                         {"truncated", counts.truncated}};
     m_out << jsonLine({{"totals", totals}}) << '\n';
+    checkOutput();
 }
 
 void ResultPrinter::clearProgress() {

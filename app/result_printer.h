@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "engine/conversion_run.h"
 
@@ -21,14 +22,19 @@ public:
     ResultPrinter(PrintStyle style, int total, std::ostream& out, std::ostream& err);
 
     void fileDone(const FileResult& result, const RunCounts& counts) override;
+    /// True once the report could not be written: the run then ends after the file in hand.
+    bool stopRequested() override { return !m_outputError.empty(); }
 
     /// One file's lines, also for files that fail before the run (a folder that cannot be listed).
     void print(const FileResult& result);
     /// The summary, or with JSON the totals object.
     void printEnd(const RunReport& report);
     void clearProgress();
+    /// Why the report could not be written to the output stream; empty while it could.
+    const std::string& outputError() const { return m_outputError; }
 
 private:
+    void checkOutput();
     void printHuman(const FileResult& result);
     void printJson(const FileResult& result);
 
@@ -37,6 +43,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_progressShown = false;
+    std::string m_outputError;
 };
 
 } // namespace zendrow

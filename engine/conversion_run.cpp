@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 
+#include "engine/display_text.h"
 #include "engine/module_locator.h"
 #include "engine/module_writer.h"
 #include "engine/output_naming.h"
@@ -143,6 +145,20 @@ RunReport runConversion(RunItems& items, const std::function<RunSettings()>& set
 
     observer.runStarted(items.selectedCount());
     ModuleWriter writer(fs);
+    // A module named like a later source must not move that source aside before it is read.
+    std::set<FileIdentity> sources;
+    for (int index = 0; index < items.count(); ++index) {
+        FileIdentity identity;
+        if (!items.isSelected(index))
+            continue;
+        const RunItem item = items.item(index);
+        if (fs.identity(joinPath(item.folder, item.name), identity))
+            sources.insert(identity);
+    }
+    writer.setIsRunSource([&fs, &sources](const std::string& path) {
+        FileIdentity identity;
+        return fs.identity(path, identity) && sources.contains(identity);
+    });
     // One head window for the whole run; one byte more than is ever read.
     const auto head = std::make_unique<std::array<std::uint8_t, kHeadWindowSize + 1>>();
     for (int index = 0; index < items.count(); ++index) {
@@ -173,7 +189,10 @@ std::string RunReport::summary() const {
     if (!failures.empty())
         text.append("\n").append(std::to_string(failures.size())).append(" file(s) failed:");
     for (std::size_t i = 0; i < failures.size() && i < kFailuresListed; ++i)
-        text.append("\n").append(failures[i].itemName).append(": ").append(failures[i].reason);
+        text.append("\n")
+            .append(displayName(failures[i].itemName))
+            .append(": ")
+            .append(displayMessage(failures[i].reason));
     if (failures.size() > kFailuresListed)
         text.append("\nand ").append(std::to_string(failures.size() - kFailuresListed)).append(" more");
     if (status == Status::Stopped)

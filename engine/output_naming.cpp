@@ -75,9 +75,10 @@ bool isReservedDeviceName(std::string_view name) {
     if (stem.size() < 4 ||
         !(equalsIgnoringAsciiCase(stem.substr(0, 3), "COM") || equalsIgnoringAsciiCase(stem.substr(0, 3), "LPT")))
         return false;
-    // COM1 to COM9, and the superscript digits that Windows takes as 1 to 3 (code page 437 has "²").
+    // COM0 to COM9 (Windows now reserves 0 too), and the superscript digits that Windows takes as
+    // 1 to 3 (code page 437 has "²").
     const std::string_view number = stem.substr(3);
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xc2\xb9" ||
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xc2\xb9" ||
            number == "\xc2\xb2" || number == "\xc2\xb3";
 }
 

@@ -19,14 +19,14 @@ std::string titleToUtf8(std::string_view titleBytes);
 
 /// The title followed by the kind's extension, or nothing when the title cannot be a plain file
 /// name on every platform: empty or only spaces and dots, a path separator, a control character,
-/// one of < > : " | ? *, or a reserved Windows device name (CON, NUL, COM1, ... before the first dot).
+/// one of < > : " | ? *, or a reserved Windows device name (CON, NUL, COM0, ... before the first dot).
 std::optional<std::string> nameFromTitle(std::string_view titleBytes, ModuleKind kind);
 
 /// The source file's name with its extension (from the last dot) replaced by the kind's extension.
 std::string nameFromSource(std::string_view itemName, ModuleKind kind);
 
 /// True when the part of name before its first dot (less trailing spaces) is a reserved device name
-/// of Windows: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9 and LPT1 to LPT9 (also with the
+/// of Windows: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0 to COM9 and LPT0 to LPT9 (also with the
 /// superscript digits 1 to 3), in any letter case.
 bool isReservedDeviceName(std::string_view name);
 

@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
     Accepted, NameFromTitleTest,
     testing::Values(TitleCase{"Song", ModuleKind::IT, "Song.it"}, TitleCase{"Theme", ModuleKind::S3M, "Theme.s3m"},
                     TitleCase{"  Act 1 - Boss (remix) ", ModuleKind::IT, "  Act 1 - Boss (remix) .it"},
-                    TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM0", ModuleKind::IT, "COM0.it"},
+                    TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM00", ModuleKind::IT, "COM00.it"},
                     TitleCase{"LPT10", ModuleKind::IT, "LPT10.it"}, TitleCase{" CON", ModuleKind::IT, " CON.it"},
                     TitleCase{"CONIN", ModuleKind::IT, "CONIN.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
                     TitleCase{"..x", ModuleKind::IT, "..x.it"},
@@ -60,7 +60,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"LPT9.song", ModuleKind::S3M, {}}, TitleCase{"CON ", ModuleKind::IT, {}},
                     TitleCase{"aux  .x", ModuleKind::IT, {}}, TitleCase{"conout$", ModuleKind::IT, {}},
                     TitleCase{"CONIN$", ModuleKind::IT, {}}, TitleCase{"COM\xfd", ModuleKind::IT, {}},
-                    TitleCase{"lpt\xfd", ModuleKind::S3M, {}}),
+                    TitleCase{"lpt\xfd", ModuleKind::S3M, {}},
+                    // Reserved by Windows since these were first refused.
+                    TitleCase{"COM0", ModuleKind::IT, {}}, TitleCase{"lpt0", ModuleKind::S3M, {}},
+                    TitleCase{"Lpt0.song", ModuleKind::IT, {}}),
     caseNumber);
 
 TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {
