@@ -65,6 +65,8 @@ public:
     Read get(std::uint64_t offset, void* out, std::size_t n) {
         if (offset > m_size || n > m_size - offset)
             return Read::PastEnd;
+        if (n == 0)
+            return Read::Ok;
         if (offset >= m_windowStart && offset - m_windowStart + n <= m_windowSize) {
             std::memcpy(out, m_window + (offset - m_windowStart), n);
             return Read::Ok;
@@ -640,7 +642,8 @@ bool ModuleScanner::scan(InputFile& file, std::uint64_t fileSize,
                          const std::function<bool(const FoundModule&)>& onModule,
                          const std::function<bool(std::uint64_t scanned)>& onProgress, std::string& error) {
     Source source(file, fileSize, error);
-    std::vector<std::uint8_t> buffer(kChunk + kLookahead);
+    // A small file needs no more than its own size.
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk + kLookahead, fileSize)));
     std::vector<Candidate> candidates;
     std::uint64_t chunkStart = 0;
     std::uint64_t resumeAt = 0; // the end of the last accepted module: nothing starts before it
