@@ -54,7 +54,7 @@ void convertFromStart(InputFile& source, const RunSettings& settings, ModuleWrit
     module.kind = located.kind;
     module.offset = located.start;
     const std::string titleBytes = moduleTitle(window, located);
-    module.title = titleToUtf8(titleBytes);
+    module.title = titleToUtf8(titleBytes, located.kind);
     std::uint64_t size = 0;
     if (source.size(size, error) && size >= located.start)
         module.length = size - located.start;

@@ -36,8 +36,10 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-bool isRefusedByte(unsigned char c) {
+bool isRefusedByte(unsigned char c, ModuleKind kind) {
     if (c < 0x20 || c == 0x7F)
+        return true;
+    if (kind == ModuleKind::MOD && c >= 0x80 && c <= 0x9F)
         return true;
     constexpr std::string_view refused = "<>:\"|?*/\\";
     return refused.find(static_cast<char>(c)) != std::string_view::npos;
@@ -55,12 +57,14 @@ NamingRule namingRuleFromIndex(int index) {
     return index == 0 ? NamingRule::Original : NamingRule::FromSourceFiles;
 }
 
-std::string titleToUtf8(std::string_view titleBytes) {
+std::string titleToUtf8(std::string_view titleBytes, ModuleKind kind) {
+    // ISO 8859-1 maps each byte to the code point of the same number.
+    const bool latin1 = kind == ModuleKind::MOD;
     std::string out;
-    out.reserve(titleBytes.size() * 2);
+    out.reserve(titleBytes.size() * 3);
     for (char ch : titleBytes) {
         const auto c = static_cast<unsigned char>(ch);
-        appendUtf8(out, c < 0x80 ? char32_t{c} : kCp437High[c - 0x80]);
+        appendUtf8(out, c < 0x80 || latin1 ? char32_t{c} : kCp437High[c - 0x80]);
     }
     return out;
 }
@@ -87,9 +91,9 @@ std::optional<std::string> nameFromTitle(std::string_view titleBytes, ModuleKind
     if (onlySpacesAndDots)
         return std::nullopt;
     if (std::any_of(titleBytes.begin(), titleBytes.end(),
-                    [](char c) { return isRefusedByte(static_cast<unsigned char>(c)); }))
+                    [kind](char c) { return isRefusedByte(static_cast<unsigned char>(c), kind); }))
         return std::nullopt;
-    std::string name = titleToUtf8(titleBytes);
+    std::string name = titleToUtf8(titleBytes, kind);
     name += extensionOf(kind);
     if (isReservedDeviceName(name))
         return std::nullopt;

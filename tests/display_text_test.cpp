@@ -57,7 +57,7 @@ TEST(DisplayText, TheSummaryShowsNamesAndReasonsTheSameWay) {
     RunReport report;
     report.counts = {0, 0, 1};
     report.failures.push_back(
-        {FileResult::Outcome::Failed, "a\nb.vnr", "/in/a\nb.vnr", "", "cannot create \"/out/a\nb.it\": Denied"});
+        {FileResult::Outcome::Failed, "a\nb.vnr", "/in/a\nb.vnr", "", "cannot create \"/out/a\nb.it\": Denied", {}});
     EXPECT_EQ(report.summary(), "0 file(s) converted succesfully,\n0 file(s) skipped.\n1 file(s) failed:\n"
                                 "$'a\\nb.vnr': cannot create \"/out/a\\nb.it\": Denied");
 }

@@ -41,7 +41,21 @@ INSTANTIATE_TEST_SUITE_P(
                               ModuleKind::IT,
                               "\xc3\x9c"
                               "ber.it"},
-                    TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"}),
+                    TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"},
+                    TitleCase{"\x9a"
+                              "ber",
+                              ModuleKind::XM,
+                              "\xc3\x9c"
+                              "ber.xm"},
+                    TitleCase{"Song", ModuleKind::MOD, "Song.mod"},
+                    // MOD titles are ISO 8859-1, as the Amiga wrote them: each byte is its own code point.
+                    TitleCase{"\xdc"
+                              "ber",
+                              ModuleKind::MOD,
+                              "\xc3\x9c"
+                              "ber.mod"},
+                    TitleCase{"\xa0\xe9\xff", ModuleKind::MOD, "\xc2\xa0\xc3\xa9\xc3\xbf.mod"},
+                    TitleCase{"com\xb9", ModuleKind::IT, "com\xe2\x95\xa3.it"}),
     caseNumber);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -63,7 +77,17 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"lpt\xfd", ModuleKind::S3M, {}},
                     // Reserved by Windows since these were first refused.
                     TitleCase{"COM0", ModuleKind::IT, {}}, TitleCase{"lpt0", ModuleKind::S3M, {}},
-                    TitleCase{"Lpt0.song", ModuleKind::IT, {}}),
+                    TitleCase{"Lpt0.song", ModuleKind::IT, {}},
+                    TitleCase{"CON", ModuleKind::MOD, {}},
+                    TitleCase{"a/b", ModuleKind::XM, {}},
+                    // 0x80 to 0x9F are control characters in ISO 8859-1, letters in code page 437.
+                    TitleCase{"x\x80", ModuleKind::MOD, {}}, TitleCase{"\x9f", ModuleKind::MOD, {}},
+                    TitleCase{"\x85"
+                              "ber",
+                              ModuleKind::MOD,
+                              {}},
+                    // ISO 8859-1's superscript one makes a device name as code page 437's does not.
+                    TitleCase{"com\xb9", ModuleKind::MOD, {}}),
     caseNumber);
 
 TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {
