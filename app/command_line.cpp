@@ -12,7 +12,10 @@
 #include <unistd.h>
 #endif
 
+#include "app/result_printer.h"
+#include "engine/ascii_text.h"
 #include "engine/conversion_run.h"
+#include "engine/display_text.h"
 #include "engine/folder_listing.h"
 #include "engine/utf8_path.h"
 
@@ -30,114 +33,74 @@ bool stderrIsTerminal() {
 #endif
 }
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-    return c == '/' || c == '\\';
-#else
-    return c == '/';
-#endif
-}
-
-struct Item {
-    std::string folder;
-    std::string name;
-};
-
 struct Options {
     std::string destination;
     std::string names = "original";
     std::string mask{kDefaultMask};
     bool createDestination = false;
     bool quiet = false;
+    bool scan = false;
+    bool list = false;
+    bool json = false;
     std::vector<std::string> paths;
 };
 
-// The command line as the run's host: every named file is selected, nothing changes during the run.
-class CommandLineHost : public RunHost {
+// Every file named on the command line is selected, and nothing changes during the run.
+class ArgumentItems : public RunItems {
 public:
-    CommandLineHost(const Options& options, std::vector<Item> items, std::ostream& out, std::ostream& err)
-        : m_options(options), m_items(std::move(items)), m_out(out), m_err(err),
-          m_showProgress(&err == &std::cerr && stderrIsTerminal()) {}
-
-    int itemCount() override { return static_cast<int>(m_items.size()); }
+    explicit ArgumentItems(std::vector<RunItem> items) : m_items(std::move(items)) {}
+    int count() override { return static_cast<int>(m_items.size()); }
     bool isSelected(int) override { return true; }
-    std::string itemText(int item) override { return m_items[static_cast<std::size_t>(item)].name; }
-    std::string folder(int item) override { return m_items[static_cast<std::size_t>(item)].folder; }
-    int selectedCount() override { return itemCount(); }
-    int namingRule() override { return m_options.names == "original" ? 0 : 1; }
-    std::string destination() override { return m_options.destination; }
-    // The destination was checked (and created if asked) before the run.
-    bool confirmCreateDestination(const std::string&) override { return false; }
-    void runStarted(int) override {}
-
-    void fileDone(const FileResult& result, const RunCounts& counts) override {
-        clearProgress();
-        switch (result.outcome) {
-        case FileResult::Outcome::Converted:
-            if (!m_options.quiet)
-                m_out << "converted  " << result.sourcePath << " -> " << result.outputPath << '\n';
-            break;
-        case FileResult::Outcome::Skipped:
-            if (!m_options.quiet)
-                m_out << "skipped    " << result.sourcePath << " (no module)\n";
-            break;
-        case FileResult::Outcome::Failed:
-            m_out << "failed     " << result.sourcePath << ": " << result.reason << '\n';
-            break;
-        }
-        m_done = counts.converted + counts.skipped + counts.failed;
-    }
-
-    void processEvents() override {
-        if (!m_showProgress)
-            return;
-        m_out.flush();
-        m_err << "\r[" << m_done << '/' << m_items.size() << "] " << std::flush;
-        m_progressShown = true;
-    }
-
-    void clearProgress() {
-        if (m_progressShown)
-            m_err << "\r\033[K" << std::flush;
-        m_progressShown = false;
-    }
+    RunItem item(int index) override { return m_items[static_cast<std::size_t>(index)]; }
+    int selectedCount() override { return count(); }
 
 private:
-    const Options& m_options;
-    std::vector<Item> m_items;
-    std::ostream& m_out;
-    std::ostream& m_err;
-    const bool m_showProgress;
-    bool m_progressShown = false;
-    int m_done = 0;
+    std::vector<RunItem> m_items;
 };
 
-Item itemForFile(std::string path) {
-    while (path.size() > 1 && isSeparator(path.back()))
+RunItem itemForFile(std::string path) {
+    while (path.size() > 1 && isPathSeparator(path.back()))
         path.pop_back();
     const std::filesystem::path p = pathFromUtf8(path);
     return {p.has_parent_path() ? utf8FromPath(p.parent_path()) : std::string(), utf8FromPath(p.filename())};
 }
 
 int usageError(std::ostream& err, const std::string& message) {
-    err << kProgram << ": " << message << '\n';
+    err << kProgram << ": " << displayMessage(message) << '\n';
     return 2;
+}
+
+// Values that would silently mean something else (an unset variable in a script gives "").
+const CLI::Validator
+    kNotEmpty([](std::string& value) { return value.empty() ? std::string("must not be empty") : std::string(); }, "");
+
+int outputFailed(std::ostream& err, const std::string& reason) {
+    err << kProgram << ": cannot write to standard output: " << reason << '\n';
+    return 1;
 }
 
 } // namespace
 
 int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err, FileSystem& fs) {
     Options options;
-    CLI::App app{"Extracts the Impulse Tracker and Scream Tracker 3 modules held in game container files.", kProgram};
-    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)");
+    CLI::App app{"Extracts the tracker music modules held in game container files: by default the Impulse Tracker or\n"
+                 "Scream Tracker 3 module at a file's start, with --scan every IT, S3M, XM and MOD module in it.",
+                 kProgram};
+    app.add_option("--dest", options.destination, "Destination folder (default: the working directory)")
+        ->check(kNotEmpty);
     app.add_option("--names", options.names, "Name outputs after the song title or the source file")
         ->check(CLI::IsMember({"original", "source"}))
         ->default_str("original");
     app.add_flag("--create-dest", options.createDestination, "Create the destination folder and its parents");
     app.add_option("--mask", options.mask, "Files taken from a folder (letter case ignored)")
-        ->default_str(std::string(kDefaultMask));
+        ->default_str(std::string(kDefaultMask))
+        ->check(kNotEmpty);
     app.add_flag("--quiet", options.quiet, "Print only failures and the summary");
-    app.add_option("PATH", options.paths, "Container files, or folders of them")->required();
+    app.add_flag("--scan", options.scan,
+                 "Search the whole file: every IT, S3M, XM and MOD module, each exactly as long as it is");
+    app.add_flag("--list", options.list, "Print what would be written, and write nothing");
+    app.add_flag("--json", options.json, "Print JSON Lines: one object per module or file, then the totals");
+    app.add_option("PATH", options.paths, "Container files, or folders of them")->required()->check(kNotEmpty);
     app.set_version_flag("--version", std::string(kProgram) + " " + ZENDROW_VERSION);
 
     try {
@@ -154,7 +117,8 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     if (options.destination.empty())
         options.destination = utf8FromPath(std::filesystem::current_path());
-    if (!fs.isDirectory(options.destination)) {
+    // A listing writes nothing: the destination may be yet to be made.
+    if (!options.list && !fs.isDirectory(options.destination)) {
         if (fs.entryType(options.destination) != FileSystem::EntryType::None)
             return usageError(err, "the destination \"" + options.destination + "\" is not a folder");
         if (!options.createDestination)
@@ -167,18 +131,19 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     // Folders that cannot be listed fail like files that cannot be read, ahead of the run.
     std::vector<FileResult> listingFailures;
-    std::vector<Item> items;
+    std::vector<RunItem> items;
+    const PrintStyle style{options.quiet, options.json, options.scan, &err == &std::cerr && stderrIsTerminal()};
+    ResultPrinter printer(style, 0, out, err);
     for (const std::string& path : options.paths) {
-        std::error_code code;
-        if (!std::filesystem::is_directory(pathFromUtf8(path), code)) {
+        if (!fs.isDirectory(path)) {
             items.push_back(itemForFile(path));
             continue;
         }
         std::vector<std::string> names;
         std::string error;
-        if (!listMatchingFiles(path, options.mask, names, error)) {
-            FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error};
-            out << "failed     " << path << ": " << failed.reason << '\n';
+        if (!listMatchingFiles(fs, path, options.mask, names, error)) {
+            FileResult failed{FileResult::Outcome::Failed, path, path, {}, "cannot read the folder: " + error, {}};
+            printer.print(failed);
             listingFailures.push_back(std::move(failed));
             continue;
         }
@@ -186,15 +151,27 @@ int runCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
             items.push_back({path, std::move(name)});
     }
 
-    CommandLineHost host(options, std::move(items), out, err);
-    RunReport report = runConversion(host, fs);
-    host.clearProgress();
-    if (report.status != RunReport::Status::Completed)
-        return usageError(err, report.error.empty() ? "the destination folder has gone" : report.error);
+    if (!printer.outputError().empty())
+        return outputFailed(err, printer.outputError());
+
+    const RunSettings settings{options.names == "original" ? NamingRule::Original : NamingRule::FromSourceFiles,
+                               options.scan ? SearchMode::WholeFile : SearchMode::FileStart, options.destination,
+                               options.list};
+    ArgumentItems runItems(std::move(items));
+    ResultPrinter runPrinter(style, runItems.count(), out, err);
+    RunReport report = runConversion(
+        runItems, [&] { return settings; }, runPrinter, fs);
+    runPrinter.clearProgress();
+    if (!runPrinter.outputError().empty())
+        return outputFailed(err, runPrinter.outputError());
+    if (report.status == RunReport::Status::DestinationError)
+        return usageError(err, report.error);
 
     report.counts.failed += static_cast<int>(listingFailures.size());
     report.failures.insert(report.failures.begin(), listingFailures.begin(), listingFailures.end());
-    out << report.summary() << '\n';
+    runPrinter.printEnd(report);
+    if (!runPrinter.outputError().empty())
+        return outputFailed(err, runPrinter.outputError());
     return report.counts.failed > 0 ? 1 : 0;
 }
 

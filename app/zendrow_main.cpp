@@ -47,10 +47,10 @@ int main(int argc, char** argv) {
     // A write past the file-size limit must fail as a reported error, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    // Read while Qt starts: a folder of many thousands of files would otherwise add its time after.
-    zendrow::ui::FolderPreload preload(startFolder(argc, argv));
-    zendrow::ui::ZendrowApplication app(argc, argv);
     zendrow::DiskFileSystem disk;
+    // Read while Qt starts: a folder of many thousands of files would otherwise add its time after.
+    zendrow::ui::FolderPreload preload(disk, startFolder(argc, argv));
+    zendrow::ui::ZendrowApplication app(argc, argv);
     zendrow::ui::QtDialogs dialogs(disk);
     app.setErrorDialogs(&dialogs);
     try {

@@ -38,14 +38,14 @@ public:
 
 int main(int argc, char** argv) {
     // As zendrow's main does: the folder is read while Qt starts.
-    zendrow::ui::FolderPreload preload(argc > 2 ? zendrow::utf8FromPath(std::filesystem::absolute(argv[2])) : "");
+    zendrow::DiskFileSystem disk;
+    zendrow::ui::FolderPreload preload(disk, argc > 2 ? zendrow::utf8FromPath(std::filesystem::absolute(argv[2])) : "");
     zendrow::ui::ZendrowApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {
         std::fprintf(stderr, "usage: window_bench start|select-all FOLDER [COUNT]\n");
         return 2;
     }
-    zendrow::DiskFileSystem disk;
     zendrow::ui::QtDialogs dialogs(disk);
     zendrow::ui::MainWindow window(dialogs, disk, arguments.at(2), &preload);
     dialogs.setOwner(&window);

@@ -29,3 +29,6 @@ if(_wine)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${_wine})
 endif()
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
+# nlohmann/json likewise.
+set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-nlohmann_json CACHE PATH "nlohmann/json for the Windows build")

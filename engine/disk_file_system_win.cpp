@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include <windows.h>
 
@@ -92,10 +93,54 @@ public:
     }
 };
 
+// Marks the file behind handle for deletion when its last handle closes, or takes that mark off.
+bool setDeleteOnClose(HANDLE handle, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// A temporary being written under a unique hidden name of ours. Until it is published it is marked
+// for deletion, so that closing its handle, as the system does when the process ends in any way,
+// removes the file itself (not whatever has the name by then). FILE_FLAG_DELETE_ON_CLOSE would do
+// the same but cannot be taken back at publishing; the deletion mark can.
 class WinOutputFile : public OutputFile, public HandleFile {
 public:
-    using HandleFile::HandleFile;
-    bool close(std::string& error) override { return closeNow(error); }
+    WinOutputFile(HANDLE handle, std::string temporaryPath)
+        : HandleFile(handle), m_temporaryPath(std::move(temporaryPath)) {}
+
+    bool publish(const std::string& path, std::string& error) {
+        std::wstring wideFrom, wideTo;
+        if (!widePath(m_temporaryPath, wideFrom, error) || !widePath(path, wideTo, error) ||
+            !nameFitsEveryDisk(path, error))
+            return false;
+        FILE_BASIC_INFO basic{};
+        if (!::GetFileInformationByHandleEx(handle(), FileBasicInfo, &basic, sizeof basic)) {
+            error = lastErrorText();
+            return false;
+        }
+        basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN);
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!::SetFileInformationByHandle(handle(), FileBasicInfo, &basic, sizeof basic) ||
+            !setDeleteOnClose(handle(), false)) {
+            error = lastErrorText();
+            setDeleteOnClose(handle(), true);
+            return false;
+        }
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when anything is at the new name.
+        if (!::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), 0)) {
+            error = lastErrorText();
+            setDeleteOnClose(handle(), true);
+            return false;
+        }
+        std::string ignored; // the bytes are in the file already; closing adds nothing to them
+        closeNow(ignored);
+        return true;
+    }
+
+private:
+    std::string m_temporaryPath;
 };
 
 bool writeAll(HANDLE handle, const std::uint8_t* data, std::size_t size, std::string& error) {
@@ -114,6 +159,14 @@ bool writeAll(HANDLE handle, const std::uint8_t* data, std::size_t size, std::st
         size -= put;
     }
     return true;
+}
+
+// path inside folder, with one separator between them.
+std::string joinFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    const char last = folder.back();
+    return last == '\\' || last == '/' ? folder + name : folder + '\\' + name;
 }
 
 // The identity of the file behind handle: volume and file index, as a device and inode are on POSIX.
@@ -142,7 +195,13 @@ std::unique_ptr<InputFile> DiskFileSystem::openForReading(const std::string& pat
             error = windowsErrorText(code);
         return nullptr;
     }
-    return std::make_unique<WinInputFile>(handle);
+    auto file = std::make_unique<WinInputFile>(handle);
+    // Devices (NUL, CON, COM1) and pipes open like files; only a file on a disk has a length.
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        error = kNotARegularFile;
+        return nullptr;
+    }
+    return file;
 }
 
 FileSystem::EntryType DiskFileSystem::entryType(const std::string& path) {
@@ -195,6 +254,25 @@ bool DiskFileSystem::isSameFile(const std::string& path, InputFile& file) {
     return same;
 }
 
+bool DiskFileSystem::identity(const std::string& path, FileIdentity& identity) {
+    std::wstring wide;
+    std::string ignored;
+    if (!widePath(path, wide, ignored))
+        return false;
+    const HANDLE atPath =
+        ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (atPath == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = fileIdentity(atPath, info);
+    ::CloseHandle(atPath);
+    if (known)
+        identity = {info.dwVolumeSerialNumber,
+                    (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return known;
+}
+
 bool DiskFileSystem::renameNoReplace(const std::string& from, const std::string& to, std::string& error) {
     std::wstring wideFrom, wideTo;
     if (!widePath(from, wideFrom, error) || !widePath(to, wideTo, error) || !nameFitsEveryDisk(to, error))
@@ -206,28 +284,69 @@ bool DiskFileSystem::renameNoReplace(const std::string& from, const std::string&
     return false;
 }
 
-std::unique_ptr<OutputFile> DiskFileSystem::createNew(const std::string& path, std::string& error) {
-    std::wstring wide;
-    if (!widePath(path, wide, error) || !nameFitsEveryDisk(path, error))
-        return nullptr;
-    // CREATE_NEW: fails when anything is at path, so no existing file is ever truncated.
-    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error = lastErrorText();
-        return nullptr;
-    }
-    return std::make_unique<WinOutputFile>(handle);
+void DiskFileSystem::removeStaleTemporaries(const std::string& folder) {
+    if (!m_sweptFolders.insert(folder).second)
+        return;
+    std::wstring pattern;
+    std::string ignored;
+    if (!widePath(joinFolder(folder, std::string(kTemporaryPrefix) + "*" + kTemporarySuffix), pattern, ignored))
+        return;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    const std::uint64_t dayAgo = ticks(now) - 24ull * 60 * 60 * 10000000; // FILETIME counts 100 ns
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = utf8FromWide(found.cFileName);
+        if (isTemporaryName(name) && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            ticks(found.ftLastWriteTime) < dayAgo) {
+            std::wstring stale;
+            if (widePath(joinFolder(folder, name), stale, ignored))
+                ::DeleteFileW(stale.c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
 }
 
-bool DiskFileSystem::removeFile(const std::string& path, std::string& error) {
-    std::wstring wide;
-    if (!widePath(path, wide, error))
-        return false;
-    if (::DeleteFileW(wide.c_str()))
-        return true;
-    error = lastErrorText();
-    return false;
+std::unique_ptr<OutputFile> DiskFileSystem::createTemporary(const std::string& folder, std::string& error) {
+    removeStaleTemporaries(folder);
+    static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    DWORD code = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && code == ERROR_FILE_EXISTS; ++attempt) {
+        std::string name = kTemporaryPrefix;
+        for (std::size_t i = 0; i < kTemporaryUniqueLength; ++i)
+            name += kLetters[pick(random)];
+        const std::string path = joinFolder(folder, name + kTemporarySuffix);
+        std::wstring wide;
+        if (!widePath(path, wide, error))
+            return nullptr;
+        // CREATE_NEW: only where nothing is. Others may read it, and the move at publishing needs
+        // delete sharing; nobody else may write it.
+        const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            code = ::GetLastError();
+            continue;
+        }
+        if (!setDeleteOnClose(handle, true)) {
+            code = ::GetLastError();
+            ::CloseHandle(handle);
+            ::DeleteFileW(wide.c_str());
+            break;
+        }
+        return std::make_unique<WinOutputFile>(handle, path);
+    }
+    error = windowsErrorText(code);
+    return nullptr;
+}
+
+bool DiskFileSystem::publish(OutputFile& file, const std::string& path, std::string& error) {
+    return dynamic_cast<WinOutputFile&>(file).publish(path, error);
 }
 
 bool DiskFileSystem::createDirectory(const std::string& path, std::string& error) {

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/file_system.h"
+
 namespace zendrow {
 
 /// The mask the file list starts with.
@@ -18,7 +20,7 @@ bool lessIgnoringCase(std::string_view a, std::string_view b);
 
 /// The names of the plain files in folder that match mask, hidden ones left out, in the list's
 /// order. False with error set when the folder cannot be read.
-bool listMatchingFiles(const std::string& folder, std::string_view mask, std::vector<std::string>& names,
-                       std::string& error);
+bool listMatchingFiles(FileSystem& fs, const std::string& folder, std::string_view mask,
+                       std::vector<std::string>& names, std::string& error);
 
 } // namespace zendrow

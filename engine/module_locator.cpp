@@ -13,7 +13,17 @@ constexpr std::size_t kItTitleOffset = 4;
 } // namespace
 
 std::string_view extensionOf(ModuleKind kind) {
-    return kind == ModuleKind::S3M ? ".s3m" : ".it";
+    switch (kind) {
+    case ModuleKind::S3M:
+        return ".s3m";
+    case ModuleKind::XM:
+        return ".xm";
+    case ModuleKind::MOD:
+        return ".mod";
+    case ModuleKind::IT:
+        break;
+    }
+    return ".it";
 }
 
 LocateResult locateModule(std::span<const std::uint8_t> head) {

@@ -11,9 +11,10 @@ namespace zendrow {
 /// How many bytes of a container's start are searched for a module.
 inline constexpr std::size_t kHeadWindowSize = 255;
 
-enum class ModuleKind { IT, S3M };
+/// The tracker formats Zendrow extracts. The default mode finds IT and S3M only; scan mode finds all four.
+enum class ModuleKind { IT, S3M, XM, MOD };
 
-/// The output extension of a kind, lower case with its dot: ".it" or ".s3m".
+/// The output extension of a kind, lower case with its dot: ".it", ".s3m", ".xm" or ".mod".
 std::string_view extensionOf(ModuleKind kind);
 
 struct LocateResult {

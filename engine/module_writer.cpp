@@ -1,39 +1,45 @@
 #include "engine/module_writer.h"
 
 #include <memory>
+#include <vector>
 
 namespace zendrow {
 
-struct ModuleWriter::Created {
-    std::unique_ptr<OutputFile> file;
-    std::string movedAsideTo; ///< the ".old" name of the file that was in the way, if any
-};
-
-bool ModuleWriter::create(InputFile& source, const std::string& path, Created& created, std::string& reason) {
-    if (m_fs.isSameFile(path, source)) {
-        reason = "\"" + path + "\" is the source file itself";
-        return false;
-    }
+bool ModuleWriter::publishAt(InputFile& source, OutputFile& file, const std::string& path, std::string& reason) {
     std::string error;
-    if (m_fs.entryType(path) == FileSystem::EntryType::Other) {
+    std::string movedAsideTo;
+    switch (m_fs.entryType(path)) {
+    case FileSystem::EntryType::None:
+    case FileSystem::EntryType::Directory: // never moved aside: publishing there fails
+        break;
+    case FileSystem::EntryType::Other: {
+        if (m_fs.isSameFile(path, source)) {
+            reason = "\"" + path + "\" is the source file itself";
+            return false;
+        }
+        if (m_isRunSource && m_isRunSource(path)) {
+            reason = "\"" + path + "\" is one of the files being converted";
+            return false;
+        }
         const std::string backup = path + ".old";
         if (!m_fs.renameNoReplace(path, backup, error)) {
             reason = "cannot move \"" + path + "\" aside to \"" + backup + "\": " + error;
             return false;
         }
-        created.movedAsideTo = backup;
+        movedAsideTo = backup;
+        break;
     }
-    created.file = m_fs.createNew(path, error);
-    if (!created.file) {
-        reason = "cannot create \"" + path + "\": " + error;
-        if (!created.movedAsideTo.empty()) {
-            std::string ignored;
-            m_fs.renameNoReplace(created.movedAsideTo, path, ignored);
-            created.movedAsideTo.clear();
-        }
-        return false;
     }
-    return true;
+    if (m_fs.publish(file, path, error))
+        return true;
+    reason = "cannot create \"" + path + "\": " + error;
+    if (!movedAsideTo.empty()) {
+        // Someone took the name meanwhile, or it was refused: the file moved aside goes back if it can,
+        // and otherwise stays whole under its ".old" name.
+        std::string ignored;
+        m_fs.renameNoReplace(movedAsideTo, path, ignored);
+    }
+    return false;
 }
 
 WriteResult ModuleWriter::write(InputFile& source, const LocateResult& located, const std::string& title,
@@ -50,44 +56,30 @@ WriteResult ModuleWriter::write(InputFile& source, const LocateResult& located, 
     }
     const std::uint64_t moduleSize = sourceSize - located.start;
 
-    const std::string sourceName = nameFromSource(itemName, located.kind);
-    std::optional<std::string> titleName;
+    std::vector<std::string> paths;
     if (rule == NamingRule::Original)
-        titleName = nameFromTitle(title, located.kind);
-
-    Created created;
-    std::string path;
-    bool ok = false;
-    if (titleName) {
-        path = joinPath(destination, *titleName);
-        ok = create(source, path, created, result.reason);
-    }
-    if (!ok) {
-        path = joinPath(destination, sourceName);
-        ok = create(source, path, created, result.reason);
-    }
-    if (!ok)
-        return result;
+        if (const std::optional<std::string> titleName = nameFromTitle(title, located.kind))
+            paths.push_back(joinPath(destination, *titleName));
+    paths.push_back(joinPath(destination, nameFromSource(itemName, located.kind)));
 
     std::string error;
-    bool copied = m_fs.copy(source, located.start, moduleSize, *created.file, error);
-    std::string closeError;
-    if (!created.file->close(closeError) && copied) {
-        copied = false;
-        error = closeError;
-    }
-    created.file.reset();
-    if (!copied) {
-        result.reason = "cannot write \"" + path + "\": " + error;
-        std::string ignored;
-        m_fs.removeFile(path, ignored);
-        if (!created.movedAsideTo.empty())
-            m_fs.renameNoReplace(created.movedAsideTo, path, ignored);
+    const std::unique_ptr<OutputFile> file = m_fs.createTemporary(destination, error);
+    if (!file) {
+        result.reason = "cannot create a file in \"" + destination + "\": " + error;
         return result;
     }
-    result.written = true;
-    result.outputPath = path;
-    result.reason.clear();
+    if (!m_fs.copy(source, located.start, moduleSize, *file, error)) {
+        result.reason = "cannot write \"" + paths.front() + "\": " + error;
+        return result;
+    }
+    for (const std::string& path : paths) {
+        if (publishAt(source, *file, path, result.reason)) {
+            result.written = true;
+            result.outputPath = path;
+            result.reason.clear();
+            return result;
+        }
+    }
     return result;
 }
 

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+
+#include "engine/ascii_text.h"
 
 namespace zendrow {
 
@@ -35,25 +36,13 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-bool isRefusedByte(unsigned char c) {
+bool isRefusedByte(unsigned char c, ModuleKind kind) {
     if (c < 0x20 || c == 0x7F)
+        return true;
+    if (kind == ModuleKind::MOD && c >= 0x80 && c <= 0x9F)
         return true;
     constexpr std::string_view refused = "<>:\"|?*/\\";
     return refused.find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-bool isSeparator(char c) {
-#ifdef _WIN32
-    return c == '\\' || c == '/';
-#else
-    return c == '/';
-#endif
 }
 
 #ifdef _WIN32
@@ -68,12 +57,14 @@ NamingRule namingRuleFromIndex(int index) {
     return index == 0 ? NamingRule::Original : NamingRule::FromSourceFiles;
 }
 
-std::string titleToUtf8(std::string_view titleBytes) {
+std::string titleToUtf8(std::string_view titleBytes, ModuleKind kind) {
+    // ISO 8859-1 maps each byte to the code point of the same number.
+    const bool latin1 = kind == ModuleKind::MOD;
     std::string out;
-    out.reserve(titleBytes.size() * 2);
+    out.reserve(titleBytes.size() * 3);
     for (char ch : titleBytes) {
         const auto c = static_cast<unsigned char>(ch);
-        appendUtf8(out, c < 0x80 ? char32_t{c} : kCp437High[c - 0x80]);
+        appendUtf8(out, c < 0x80 || latin1 ? char32_t{c} : kCp437High[c - 0x80]);
     }
     return out;
 }
@@ -83,14 +74,15 @@ bool isReservedDeviceName(std::string_view name) {
     // Windows drops trailing spaces before it looks: "CON .it" is the console too.
     stem = stem.substr(0, stem.find_last_not_of(' ') + 1);
     for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (equalsIgnoringCase(stem, device))
+        if (equalsIgnoringAsciiCase(stem, device))
             return true;
     if (stem.size() < 4 ||
-        !(equalsIgnoringCase(stem.substr(0, 3), "COM") || equalsIgnoringCase(stem.substr(0, 3), "LPT")))
+        !(equalsIgnoringAsciiCase(stem.substr(0, 3), "COM") || equalsIgnoringAsciiCase(stem.substr(0, 3), "LPT")))
         return false;
-    // COM1 to COM9, and the superscript digits that Windows takes as 1 to 3 (code page 437 has "²").
+    // COM0 to COM9 (Windows now reserves 0 too), and the superscript digits that Windows takes as
+    // 1 to 3 (code page 437 has "²").
     const std::string_view number = stem.substr(3);
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xc2\xb9" ||
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xc2\xb9" ||
            number == "\xc2\xb2" || number == "\xc2\xb3";
 }
 
@@ -99,9 +91,9 @@ std::optional<std::string> nameFromTitle(std::string_view titleBytes, ModuleKind
     if (onlySpacesAndDots)
         return std::nullopt;
     if (std::any_of(titleBytes.begin(), titleBytes.end(),
-                    [](char c) { return isRefusedByte(static_cast<unsigned char>(c)); }))
+                    [kind](char c) { return isRefusedByte(static_cast<unsigned char>(c), kind); }))
         return std::nullopt;
-    std::string name = titleToUtf8(titleBytes);
+    std::string name = titleToUtf8(titleBytes, kind);
     name += extensionOf(kind);
     if (isReservedDeviceName(name))
         return std::nullopt;
@@ -116,7 +108,7 @@ std::string nameFromSource(std::string_view itemName, ModuleKind kind) {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
     std::string path(folder);
-    if (!path.empty() && !isSeparator(path.back()))
+    if (!path.empty() && !isPathSeparator(path.back()))
         path += kSeparator;
     path += name;
     return path;

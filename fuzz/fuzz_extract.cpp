@@ -63,27 +63,16 @@ std::string readAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class OneItemHost : public RunHost {
+class OneItem : public RunItems {
 public:
-    OneItemHost(std::string folder, std::string destination, int namingRule)
-        : m_folder(std::move(folder)), m_destination(std::move(destination)), m_namingRule(namingRule) {}
-
-    int itemCount() override { return 1; }
+    explicit OneItem(std::string folder) : m_folder(std::move(folder)) {}
+    int count() override { return 1; }
     bool isSelected(int) override { return true; }
-    std::string itemText(int) override { return kItemName; }
-    std::string folder(int) override { return m_folder; }
+    RunItem item(int) override { return {m_folder, kItemName}; }
     int selectedCount() override { return 1; }
-    int namingRule() override { return m_namingRule; }
-    std::string destination() override { return m_destination; }
-    bool confirmCreateDestination(const std::string&) override { return true; }
-    void runStarted(int) override {}
-    void fileDone(const FileResult&, const RunCounts&) override {}
-    void processEvents() override {}
 
 private:
     std::string m_folder;
-    std::string m_destination;
-    int m_namingRule;
 };
 
 } // namespace
@@ -93,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::uint8_t options = data[0];
     const int namingRule = options & 1;         // 0 "Original", 1 "From source files"
-    const bool destinationExists = options & 2; // else the run creates it
+    const bool destinationExists = options & 2; // else the front end creates it, as the window does
     const bool trailingSeparator = options & 4; // "dest/" as a user may type it
     const std::string container(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -112,9 +101,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(file.good());
     }
 
-    OneItemHost host(source.string(), destination.string() + (trailingSeparator ? "/" : ""), namingRule);
     DiskFileSystem disk;
-    const RunReport report = runConversion(host, disk);
+    const std::string destinationText = destination.string() + (trailingSeparator ? "/" : "");
+    if (!destinationExists) {
+        std::string error;
+        FUZZ_CHECK(disk.createDirectory(destinationText, error));
+    }
+    OneItem item(source.string());
+    RunObserver quiet;
+    const RunSettings settings{namingRule == 0 ? NamingRule::Original : NamingRule::FromSourceFiles,
+                               SearchMode::FileStart, destinationText};
+    const RunReport report = runConversion(
+        item, [&] { return settings; }, quiet, disk);
 
     // What the run should have found, worked out here from the same head window.
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(container.data());

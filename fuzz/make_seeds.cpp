@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/support/fixtures.h"
+#include "tests/support/module_builder.h"
 
 using namespace zendrow::test;
 namespace fs = std::filesystem;
@@ -90,6 +91,49 @@ int main(int argc, char** argv) {
     }
     for (const Seed& seed : titles)
         write("fuzz_title_name", seed.name, seed.bytes);
+
+    // Scan mode: small modules of every kind, alone, together in junk, cut, and false signatures.
+    using Encoding = ItSample::Encoding;
+    const Bytes it = buildIt({.title = "Seed IT",
+                              .instruments = 1,
+                              .samples = {{.length = 40, .fill = "IMPM"},
+                                          {.length = 20, .sixteenBit = true, .stereo = true},
+                                          {.length = 30, .encoding = Encoding::Adpcm},
+                                          {.length = 50, .encoding = Encoding::Compressed}},
+                              .message = "msg"});
+    const Bytes s3m = buildS3m({.title = "Seed S3M",
+                                .samples = {{.length = 30, .fill = "SCRM"}, {.length = 10, .sixteenBit = true}},
+                                .panningTable = true});
+    const Bytes xm = buildXm({.title = "Seed XM",
+                              .channels = 2,
+                              .emptyPatterns = 1,
+                              .instruments = {{}, {{{.length = 30, .fill = "M.K."}, {.length = 21, .adpcm = true}}}}});
+    const Bytes mod = buildMod({.title = "Seed MOD", .orders = {0, 1}, .sampleWords = {8, 0, 5}});
+    const Bytes mod12 = buildMod({.title = "Seed 12CH", .channels = 12, .sampleWords = {4}});
+    const Bytes properties = openMptProperties({{"VE..", "ab"}}, 1, {{"DT..", "xy"}});
+    const Seed scans[] = {
+        {"it", it},
+        {"s3m", s3m},
+        {"xm", xm},
+        {"mod", mod},
+        {"mod_12ch", mod12},
+        {"it_out_of_order", buildIt({.title = "Data first", .samples = {{.length = 16}}, .dataFirst = true})},
+        {"s3m_patterns_last", buildS3m({.title = "Rows", .samples = {{.length = 8}}, .patternsLast = true})},
+        {"it_properties", it + properties + "IMPM"},
+        {"xm_chunks", xm + xmChunk("text", "hi") + xmChunk("PNAM", "p") + properties},
+        {"several", containerOf({{3, it}, {it.size() + 10, s3m}, {it.size() + s3m.size() + 17, xm},
+                                 {it.size() + s3m.size() + xm.size() + 30, mod}},
+                                it.size() + s3m.size() + xm.size() + mod.size() + 41)},
+        {"it_cut", it.substr(0, it.size() - 5)},
+        {"xm_cut", xm.substr(0, xm.size() - 3)},
+        {"mod_cut", junk(7) + mod.substr(0, mod.size() - 9)},
+        {"s3m_cut_in_rows", buildS3m({.title = "Cut", .patternsLast = true}).substr(0, 0x60 + 4 + 2 + 40)},
+    };
+    for (const Seed& seed : scans)
+        write("fuzz_scan", seed.name, seed.bytes);
+    int fake = 0;
+    for (const Bytes& bytes : falseSignatures())
+        write("fuzz_scan", "false_" + std::to_string(++fake), bytes);
     std::printf("%d seeds written to %s\n", written, corpus.string().c_str());
     return 0;
 }

@@ -8,10 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 build_dir=build-fuzz
-targets=(fuzz_locate fuzz_title_name fuzz_extract)
+targets=(fuzz_locate fuzz_title_name fuzz_extract fuzz_scan)
 
 # clang and its sanitizer and libFuzzer runtimes, plus what the rest of the build needs.
-packages=(cmake make clang-14 libclang-rt-14-dev libcli11-dev)
+packages=(cmake make clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev)
 scripts/setup.sh "${packages[@]}"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=("$@")
-[ ${#packages[@]} -eq 0 ] && packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev qt6-base-dev)
+[ ${#packages[@]} -eq 0 ] && packages=(cmake g++ make pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev qt6-base-dev libopenmpt-dev)
 
 missing=()
 for p in "${packages[@]}"; do

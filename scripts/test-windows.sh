@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=build-windows
 
-scripts/setup.sh cmake make libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine
+scripts/setup.sh cmake make libgtest-dev libcli11-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 wine
 
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDROW_BUILD_UI=OFF \
     -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -11,6 +11,7 @@
 
 #include "engine/windows_text.h"
 #else
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
@@ -159,14 +160,64 @@ TEST_F(CommandLineTest, Destination) {
 }
 
 TEST_F(CommandLineTest, UsageErrors) {
+    // An empty value (an unset variable in a script) is refused, not taken as some default.
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"--names", "title", in("b.vnr")}, {"--bogus", in("b.vnr")}, {"--dest"}}) {
+             {},
+             {"--names", "title", in("b.vnr")},
+             {"--bogus", in("b.vnr")},
+             {"--dest"},
+             {"--dest", "", in("b.vnr")},
+             {"--names", "", in("b.vnr")},
+             {"--mask", "", "--dest", m_dir / "out", m_dir / "in"},
+             {"--dest", m_dir / "out", ""}}) {
+        SCOPED_TRACE(testing::PrintToString(args));
         const Outcome r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.err.starts_with("zendrow-cli: ")) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(fs::is_empty(m_dir / "out"));
     }
+}
+
+// The destination is the source folder and every file is taken: a module named like a later
+// source does not move that source aside; each source is converted as listed.
+TEST_F(CommandLineTest, SourceFolderAsDestinationConvertsEverySource) {
+    const std::string folder = m_dir / "same";
+    fs::create_directory(folder);
+    writeFile(joinPath(folder, "1.vnr"), test::itModule("Song", "first"));
+    writeFile(joinPath(folder, "Song.it"), test::itModule("Other", "second"));
+    const Outcome r = run({"--mask", "*", "--dest", folder, folder});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "converted  " + joinPath(folder, "1.vnr") + " -> " + joinPath(folder, "1.it") + "\n" +
+                         "converted  " + joinPath(folder, "Song.it") + " -> " + joinPath(folder, "Other.it") + "\n" +
+                         "2 file(s) converted succesfully,\n0 file(s) skipped.\n");
+    EXPECT_EQ(readFile(joinPath(folder, "Song.it")), test::itModule("Other", "second"));
+    EXPECT_FALSE(fs::exists(joinPath(folder, "Song.it.old")));
+}
+
+// A report that cannot be written (a full disk, a closed pipe) ends the run after the file in hand.
+TEST_F(CommandLineTest, AReportThatCannotBeWrittenEndsTheRun) {
+    // A stream that takes nothing, as standard output on a full disk.
+    struct FullBuffer : std::streambuf {
+        int overflow(int) override { return traits_type::eof(); }
+        std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+    } full;
+    std::ostream report(&full);
+    std::ostringstream err;
+    const std::vector<std::string> args = {"zendrow-cli", "--dest", m_dir / "out", m_dir / "in"};
+    std::vector<const char*> argv;
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    DiskFileSystem disk;
+    const int status = runCommandLine(static_cast<int>(argv.size()), argv.data(), report, err, disk);
+    EXPECT_EQ(status, 1);
+    const std::string message = err.str();
+    EXPECT_TRUE(message.starts_with("zendrow-cli: cannot write to standard output: ")) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    // A.VNR was in hand when its line could not be written; b.vnr was never started.
+    EXPECT_TRUE(fs::exists(out("Alpha.s3m")));
+    EXPECT_FALSE(fs::exists(out("Beta.it")));
 }
 
 TEST_F(CommandLineTest, HelpAndVersion) {
@@ -177,6 +228,41 @@ TEST_F(CommandLineTest, HelpAndVersion) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("zendrow-cli ") + ZENDROW_VERSION + "\n");
 }
+
+// JSON Lines: one object per module or file in run order, then the totals, and nothing else on stdout.
+TEST_F(CommandLineTest, JsonLinesInTheDocumentedShape) {
+    const Outcome r = run({"--json", "--dest", m_dir / "out", m_dir / "in", in("nope.vnr")});
+    EXPECT_EQ(r.status, 1);
+    const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
+    // Paths as JSON strings: Windows paths have backslashes, which JSON escapes.
+    const auto json = [](std::string text) {
+        for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
+            text.insert(at, 1, '\\');
+        return text;
+    };
+    EXPECT_EQ(r.out,
+              R"({"source":")" + json(in("A.VNR")) + R"(","kind":"s3m","offset":60,"length":)" +
+                  std::to_string(test::s3mModule("Alpha").size()) + R"(,"title":"Alpha","output":")" +
+                  json(out("Alpha.s3m")) + R"(","status":"converted"})" + "\n" + R"({"source":")" + json(in("b.vnr")) +
+                  R"(","kind":"it","offset":33,"length":)" + std::to_string(test::itModule("Beta").size()) +
+                  R"(,"title":"Beta","output":")" + json(out("Beta.it")) + R"(","status":"converted"})" + "\n" +
+                  R"({"source":")" + json(in("c.vnr")) + R"(","status":"skipped"})" + "\n" + R"({"source":")" +
+                  json(in("nope.vnr")) + R"(","status":"failed","reason":"cannot open: )" + noSuchFile + R"("})" +
+                  "\n" + R"({"totals":{"converted":2,"found":0,"skipped":1,"failed":1,"truncated":0}})" + "\n");
+}
+
+#ifndef _WIN32
+// A name from old media that is not UTF-8 still converts, and its JSON line stays valid JSON.
+TEST_F(CommandLineTest, JsonShowsNamesThatAreNotUtf8WithReplacementCharacters) {
+    const std::string latin1 = in("M\xdcSIK.vnr");
+    writeFile(latin1, test::itModule(""));
+    const Outcome r = run({"--json", "--names", "source", "--dest", m_dir / "out", latin1});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(R"({"source":")" + in("M\xef\xbf\xbdSIK.vnr") + R"(","kind":"it")"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::exists(out("M\xdcSIK.it")));
+}
+#endif
 
 // The installed program itself: exit status and the streams as a shell sees them.
 TEST_F(CommandLineTest, ProgramEndToEnd) {
@@ -201,6 +287,50 @@ TEST_F(CommandLineTest, ProgramReportsAWriteOverTheFileSizeLimit) {
         << r.out;
     EXPECT_FALSE(fs::exists(out("Big.it")));
     EXPECT_TRUE(fs::exists(out("Beta.it")));
+}
+#endif
+
+#ifndef _WIN32
+TEST_F(CommandLineTest, ProgramWithAFullStandardOutputFails) {
+    const Outcome r = runProgram({"--dest", m_dir / "out", m_dir / "in"}, "exec >/dev/full; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zendrow-cli: cannot write to standard output: No space left on device\n");
+    EXPECT_FALSE(fs::exists(out("Beta.it")));
+}
+
+// A pipe, a socket or a device given as a source fails at once, and the run goes on.
+TEST_F(CommandLineTest, ProgramRefusesWhatIsNotARegularFile) {
+    ASSERT_EQ(::mkfifo(in("f.vnr").c_str(), 0600), 0);
+    const Outcome r = runProgram({"--quiet", "--dest", m_dir / "out", in("f.vnr"), "/dev/null", in("b.vnr")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "failed     " + in("f.vnr") + ": cannot open: not a regular file\n" +
+                         "failed     /dev/null: cannot open: not a regular file\n" +
+                         "1 file(s) converted succesfully,\n0 file(s) skipped.\n2 file(s) failed:\n" +
+                         "f.vnr: cannot open: not a regular file\nnull: cannot open: not a regular file\n");
+}
+
+// Names cannot forge result lines or drive the terminal: each is shown escaped and quoted.
+TEST_F(CommandLineTest, ProgramPrintsNamesEscaped) {
+    const std::string forged = "x.vnr\nconverted  passwd -> owned\n.vnr";
+    const std::string terminal = "\x1b]0;pwned\x07\x1b[2J\x1b[31m.vnr";
+    const std::string folder = m_dir / "odd";
+    fs::create_directory(folder);
+    writeFile(joinPath(folder, forged), test::itModule("Forged"));
+    writeFile(joinPath(folder, terminal), "no module");
+    writeFile(joinPath(folder, "\xff.vnr"), test::itModule("Bad"));
+    const std::string pipe = m_dir / "p\nq.vnr"; // fails, so that its name is in the summary too
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const Outcome r = runProgram({"--mask", "*", "--names", "source", "--dest", m_dir / "out", folder, pipe});
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.out,
+              "skipped    $'" + folder + "/\\x1b]0;pwned\\a\\x1b[2J\\x1b[31m.vnr' (no module)\n" +
+                  "converted  $'" + folder + "/x.vnr\\nconverted  passwd -> owned\\n.vnr' -> $'" +
+                  out("x.vnr\\nconverted  passwd -> owned\\n.it") + "'\n" + "converted  $'" + folder +
+                  "/\\xff.vnr' -> $'" + out("\\xff.it") + "'\n" + "failed     $'" + m_dir.str() +
+                  "/p\\nq.vnr': cannot open: not a regular file\n" +
+                  "2 file(s) converted succesfully,\n1 file(s) skipped.\n1 file(s) failed:\n" +
+                  "$'p\\nq.vnr': cannot open: not a regular file\n");
+    EXPECT_EQ(r.status, 1);
 }
 #endif
 

@@ -1,5 +1,6 @@
 #include "engine/conversion_run.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -19,107 +20,111 @@ using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
 
-using test::FakeHost;
+using test::FakeRun;
 
 class ConversionRunTest : public testing::Test {
 protected:
     void SetUp() override {
         fs::create_directory(m_dir / "src");
-        host.listFolder = m_dir / "src";
-        host.dest = m_dir / "dest";
-        fs::create_directory(host.dest);
+        frontEnd.listFolder = m_dir / "src";
+        frontEnd.current.destination = m_dir / "dest";
+        fs::create_directory(frontEnd.current.destination);
     }
 
     void addItem(const std::string& name, const Bytes& bytes, bool selected = true) {
         writeFile(m_dir / ("src/" + name), bytes);
-        host.items.push_back(name);
-        host.selected.push_back(selected);
+        frontEnd.items.push_back(name);
+        frontEnd.selected.push_back(selected);
     }
 
-    std::string out(const std::string& name) const { return joinPath(host.dest, name); }
+    std::string out(const std::string& name) const { return joinPath(frontEnd.current.destination, name); }
 
     test::TempDir m_dir;
     test::FaultyFileSystem disk;
-    FakeHost host;
+    FakeRun frontEnd;
 };
 
 TEST_F(ConversionRunTest, ThreeFilesOneWithoutAModule) {
     addItem("a.vnr", test::container(10, test::itModule("Alpha")));
     addItem("b.vnr", "no module in here");
     addItem("c.vnr", test::container(60, test::s3mModule("Gamma")));
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
 
     EXPECT_EQ(report.status, RunReport::Status::Completed);
-    EXPECT_EQ(host.started, std::vector<int>{3});
-    ASSERT_EQ(host.counts.size(), 3u);
-    EXPECT_EQ(host.counts.back().converted, 2);
-    EXPECT_EQ(host.counts.back().skipped, 1);
-    EXPECT_EQ(host.eventsProcessed, 3);
+    EXPECT_EQ(frontEnd.started, std::vector<int>{3});
+    ASSERT_EQ(frontEnd.counts.size(), 3u);
+    EXPECT_EQ(frontEnd.counts.back().converted, 2);
+    EXPECT_EQ(frontEnd.counts.back().skipped, 1);
+    EXPECT_EQ(frontEnd.settingsAsked, 4) << "once before the run, then afresh for every file";
     EXPECT_EQ(report.summary(), "2 file(s) converted succesfully,\n1 file(s) skipped.");
     EXPECT_EQ(readFile(out("Alpha.it")), test::itModule("Alpha"));
     EXPECT_EQ(readFile(out("Gamma.s3m")), test::s3mModule("Gamma"));
-    EXPECT_EQ(host.results[1].outcome, FileResult::Outcome::Skipped);
+    EXPECT_EQ(frontEnd.results[1].outcome, FileResult::Outcome::Skipped);
 }
 
 TEST_F(ConversionRunTest, UnselectedItemsAreNeitherReadNorCounted) {
     addItem("a.vnr", test::itModule("Alpha"), false);
     addItem("b.vnr", test::itModule("Beta"));
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(disk.opened, 1);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_FALSE(fs::exists(out("Alpha.it")));
 }
 
-TEST_F(ConversionRunTest, MissingDestinationAnsweredNoChangesNothing) {
-    addItem("a.vnr", test::itModule("Alpha"));
-    host.dest = m_dir / "new";
-    const RunReport report = runConversion(host, disk);
-    EXPECT_EQ(report.status, RunReport::Status::Cancelled);
-    EXPECT_EQ(host.asked, std::vector<std::string>{host.dest});
-    EXPECT_FALSE(fs::exists(host.dest));
-    EXPECT_EQ(disk.opened, 0);
-    EXPECT_TRUE(host.started.empty());
-}
+struct DestinationCase {
+    const char* description;
+    const char* destination; ///< relative to the test folder; "" for none
+    bool fileInItsPlace;
+    const char* error;
+};
 
-TEST_F(ConversionRunTest, MissingDestinationAnsweredYesIsCreatedOneLevel) {
-    addItem("a.vnr", test::itModule("Alpha"));
-    host.dest = m_dir / "new";
-    host.answerCreate = true;
-    const RunReport report = runConversion(host, disk);
-    EXPECT_EQ(report.status, RunReport::Status::Completed);
-    EXPECT_EQ(readFile(out("Alpha.it")), test::itModule("Alpha"));
-}
+class DestinationTest : public ConversionRunTest, public testing::WithParamInterface<DestinationCase> {};
 
-TEST_F(ConversionRunTest, DestinationThatCannotBeCreatedEndsTheRunBeforeAnyFileIsRead) {
+// Asking about a missing destination and creating it is the front end's part: the run itself
+// refuses to start without an existing folder, before it reads any file or creates anything.
+TEST_P(DestinationTest, NoUsableFolderEndsTheRunBeforeAnyFileIsRead) {
+    const DestinationCase& c = GetParam();
     addItem("a.vnr", test::itModule("Alpha"));
-    host.dest = m_dir / "no/such/parent";
-    host.answerCreate = true;
-    const RunReport report = runConversion(host, disk);
+    const std::string destination = *c.destination ? m_dir / c.destination : std::string();
+    if (c.fileInItsPlace)
+        writeFile(destination, "x");
+    frontEnd.current.destination = destination;
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.status, RunReport::Status::DestinationError);
-    EXPECT_NE(report.error.find(host.dest), std::string::npos) << report.error;
-    EXPECT_NE(report.error.find(test::faultText(test::Fault::NoSuchFolder)), std::string::npos) << report.error;
+    std::string expected = c.error;
+    if (const std::size_t at = expected.find("%s"); at != std::string::npos)
+        expected.replace(at, 2, destination);
+    EXPECT_EQ(report.error, expected);
     EXPECT_EQ(disk.opened, 0);
+    EXPECT_TRUE(frontEnd.started.empty());
+    EXPECT_FALSE(fs::exists(m_dir / "new"));
+    if (c.fileInItsPlace) {
+        EXPECT_EQ(readFile(destination), "x");
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(, DestinationTest,
+                         testing::Values(DestinationCase{"none given", "", false, "No destination folder is given."},
+                                         DestinationCase{"missing", "new", false,
+                                                         "The destination folder \"%s\" does not exist."},
+                                         DestinationCase{"missing parents", "new/sub", false,
+                                                         "The destination folder \"%s\" does not exist."},
+                                         DestinationCase{"a file in its place", "afile", true,
+                                                         "The destination folder \"%s\" does not exist."}),
+                         [](const testing::TestParamInfo<DestinationCase>& info) {
+                             std::string name = info.param.description;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
 
 TEST_F(ConversionRunTest, DestinationReachedThroughALinkIsUsedAsItIs) {
     addItem("a.vnr", test::itModule("Alpha"));
-    if (!test::makeLink(host.dest, m_dir / "link", true))
+    if (!test::makeLink(frontEnd.current.destination, m_dir / "link", true))
         GTEST_SKIP() << "this process may not make links";
-    host.dest = m_dir / "link";
-    const RunReport report = runConversion(host, disk);
+    frontEnd.current.destination = m_dir / "link";
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.status, RunReport::Status::Completed);
-    EXPECT_TRUE(host.asked.empty());
     EXPECT_EQ(readFile(m_dir / "dest/Alpha.it"), test::itModule("Alpha"));
-}
-
-TEST_F(ConversionRunTest, FileInTheDestinationsPlaceIsNotAFolder) {
-    addItem("a.vnr", test::itModule("Alpha"));
-    host.dest = m_dir / "afile";
-    writeFile(host.dest, "x");
-    host.answerCreate = true;
-    const RunReport report = runConversion(host, disk);
-    EXPECT_EQ(report.status, RunReport::Status::DestinationError);
-    EXPECT_EQ(readFile(host.dest), "x");
 }
 
 TEST_F(ConversionRunTest, UnreadableSourcesFailWithTheirReason) {
@@ -127,10 +132,10 @@ TEST_F(ConversionRunTest, UnreadableSourcesFailWithTheirReason) {
     addItem("ok.vnr", test::itModule("Fine"));
     fs::remove(m_dir / "src/gone.vnr");
     fs::create_directory(m_dir / "src/dir.vnr");
-    host.items.push_back("dir.vnr");
-    host.selected.push_back(true);
+    frontEnd.items.push_back("dir.vnr");
+    frontEnd.selected.push_back(true);
 
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(report.counts.skipped, 0);
     EXPECT_EQ(report.counts.failed, 2);
@@ -142,10 +147,10 @@ TEST_F(ConversionRunTest, UnreadableSourcesFailWithTheirReason) {
 
 TEST_F(ConversionRunTest, SummaryListsTenFailuresThenTheRest) {
     for (int i = 0; i < 13; ++i) {
-        host.items.push_back("missing" + std::to_string(i) + ".vnr");
-        host.selected.push_back(true);
+        frontEnd.items.push_back("missing" + std::to_string(i) + ".vnr");
+        frontEnd.selected.push_back(true);
     }
-    const std::string summary = runConversion(host, disk).summary();
+    const std::string summary = frontEnd.run(disk).summary();
     EXPECT_NE(summary.find("13 file(s) failed:\nmissing0.vnr: "), std::string::npos) << summary;
     EXPECT_NE(summary.find("\nmissing9.vnr: "), std::string::npos);
     EXPECT_EQ(summary.find("missing10.vnr"), std::string::npos);
@@ -156,7 +161,7 @@ TEST_F(ConversionRunTest, FailedWriteIsReportedAndTheRunGoesOn) {
     addItem("a.vnr", test::itModule("Alpha", Bytes(5000, 'a')));
     addItem("b.vnr", test::itModule("Beta"));
     disk.failCopyAfter = 100;
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 1);
     EXPECT_EQ(report.counts.failed, 1);
     ASSERT_EQ(report.failures.size(), 1u);
@@ -172,16 +177,16 @@ TEST_F(ConversionRunTest, ChangesDuringTheRunTakeEffectFromTheNextFile) {
     addItem("d.vnr", test::itModule("Delta"));
     const std::string secondDest = m_dir / "second";
     fs::create_directory(secondDest);
-    host.onFileDone = [&](FakeHost& h) {
+    frontEnd.onFileDone = [&](FakeRun& h) {
         if (h.results.size() == 1) {
-            h.rule = 1;          // "From source files" from now on
-            h.dest = secondDest; // and another destination
+            h.current.naming = NamingRule::FromSourceFiles; // "From source files" from now on
+            h.current.destination = secondDest;             // and another destination
             h.selected[2] = false;
         }
         if (h.results.size() == 2)
             h.items.pop_back(); // the list was re-read without d.vnr
     };
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 2);
     EXPECT_TRUE(fs::exists(m_dir / "dest/Alpha.it"));
     EXPECT_TRUE(fs::exists(secondDest + "/b.it"));
@@ -191,31 +196,54 @@ TEST_F(ConversionRunTest, ChangesDuringTheRunTakeEffectFromTheNextFile) {
 TEST_F(ConversionRunTest, DestinationEmptiedDuringTheRunFailsTheFollowingFiles) {
     addItem("a.vnr", test::itModule("Alpha"));
     addItem("b.vnr", test::itModule("Beta"));
-    host.onFileDone = [](FakeHost& h) { h.dest.clear(); };
-    const RunReport report = runConversion(host, disk);
+    frontEnd.onFileDone = [](FakeRun& h) { h.current.destination.clear(); };
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.converted, 1);
     ASSERT_EQ(report.failures.size(), 1u);
     EXPECT_EQ(report.failures[0].reason, "no destination folder is given");
 }
 
+TEST_F(ConversionRunTest, StopEndsTheRunAfterTheFileInHandAndCountsTheRest) {
+    addItem("a.vnr", test::itModule("Alpha"));
+    addItem("b.vnr", test::itModule("Beta"));
+    addItem("c.vnr", test::itModule("Gamma"), false);
+    addItem("d.vnr", test::itModule("Delta"));
+    frontEnd.stopAfterFile = [](FakeRun& f) { return f.results.size() == 1; };
+    const RunReport report = frontEnd.run(disk);
+    EXPECT_EQ(report.status, RunReport::Status::Stopped);
+    EXPECT_EQ(report.stoppedBefore, 2);
+    EXPECT_EQ(disk.opened, 1);
+    EXPECT_EQ(report.summary(), "1 file(s) converted succesfully,\n0 file(s) skipped.\nStopped before 2 file(s).");
+}
+
+TEST_F(ConversionRunTest, StopAfterTheLastFileIsACompleteRun) {
+    addItem("a.vnr", test::itModule("Alpha"));
+    frontEnd.stopAfterFile = [](FakeRun&) { return true; };
+    const RunReport report = frontEnd.run(disk);
+    EXPECT_EQ(report.status, RunReport::Status::Completed);
+    EXPECT_EQ(report.summary(), "1 file(s) converted succesfully,\n0 file(s) skipped.");
+}
+
 TEST_F(ConversionRunTest, SameTitleTwiceLeavesTheFirstAsOld) {
     addItem("a.vnr", test::itModule("Song", "first"));
     addItem("b.vnr", test::itModule("Song", "second"));
-    runConversion(host, disk);
+    frontEnd.run(disk);
     EXPECT_EQ(readFile(out("Song.it.old")), test::itModule("Song", "first"));
     EXPECT_EQ(readFile(out("Song.it")), test::itModule("Song", "second"));
 }
 
 TEST_F(ConversionRunTest, OutputOnItsOwnSourceFailsAndKeepsItWhole) {
     // The list shows the destination folder with a mask that takes the outputs too.
-    host.dest = host.listFolder;
+    frontEnd.current.destination = frontEnd.listFolder;
     addItem("Alpha.it", test::itModule("Alpha"));
     addItem("b.vnr", test::itModule("Alpha", "newer"));
-    const RunReport report = runConversion(host, disk);
+    const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.counts.failed, 1);
     EXPECT_EQ(report.counts.converted, 1);
-    EXPECT_EQ(readFile(host.listFolder + "/Alpha.it.old"), test::itModule("Alpha"));
-    EXPECT_EQ(readFile(host.listFolder + "/Alpha.it"), test::itModule("Alpha", "newer"));
+    // Alpha.it is a source of this run, so it is not moved aside: b.vnr's module takes its own name.
+    EXPECT_FALSE(fs::exists(frontEnd.listFolder + "/Alpha.it.old"));
+    EXPECT_EQ(readFile(frontEnd.listFolder + "/Alpha.it"), test::itModule("Alpha"));
+    EXPECT_EQ(readFile(frontEnd.listFolder + "/b.it"), test::itModule("Alpha", "newer"));
 }
 
 } // namespace

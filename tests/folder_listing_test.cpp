@@ -71,7 +71,8 @@ TEST(ListMatchingFiles, PlainVisibleMatchingFilesSortedIgnoringCase) {
 
     std::vector<std::string> names;
     std::string error;
-    ASSERT_TRUE(listMatchingFiles(dir.str(), kDefaultMask, names, error)) << error;
+    DiskFileSystem disk;
+    ASSERT_TRUE(listMatchingFiles(disk, dir.str(), kDefaultMask, names, error)) << error;
     EXPECT_EQ(names, expected);
 }
 
@@ -79,7 +80,8 @@ TEST(ListMatchingFiles, MissingFolderIsAnError) {
     test::TempDir dir;
     std::vector<std::string> names{"stale"};
     std::string error;
-    EXPECT_FALSE(listMatchingFiles(dir / "nope", kDefaultMask, names, error));
+    DiskFileSystem disk;
+    EXPECT_FALSE(listMatchingFiles(disk, dir / "nope", kDefaultMask, names, error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(names.empty());
 }

@@ -175,14 +175,23 @@ TEST_F(ModuleWriterTest, LinkInTheWayIsMovedAsideNotFollowed) {
     EXPECT_EQ(readFile(out("Song.it")), test::itModule("Song"));
 }
 
-TEST_F(ModuleWriterTest, CreationRefusedUnderBothNamesFailsAndRestoresTheFileInTheWay) {
+TEST_F(ModuleWriterTest, PublishingRefusedUnderBothNamesFailsAndRestoresTheFileInTheWay) {
     writeFile(out("Song.it"), "earlier");
-    m_fs.refuseCreate = [](const std::string&) { return true; };
+    m_fs.refusePublish = [](const std::string&) { return true; };
     const WriteResult r = convert(test::itModule("Song"));
     EXPECT_FALSE(r.written);
     EXPECT_NE(r.reason.find("Level1.it"), std::string::npos) << r.reason;
     EXPECT_EQ(destListing(), std::vector<std::string>{"Song.it"});
     EXPECT_EQ(readFile(out("Song.it")), "earlier");
+}
+
+TEST_F(ModuleWriterTest, NoTemporaryMeansNothingIsTouched) {
+    writeFile(out("Song.it"), "earlier");
+    m_fs.refuseTemporary = [](const std::string&) { return true; };
+    const WriteResult r = convert(test::itModule("Song"));
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(r.reason, "cannot create a file in \"" + dest() + "\": Permission denied");
+    EXPECT_EQ(destListing(), std::vector<std::string>{"Song.it"});
 }
 
 TEST_F(ModuleWriterTest, FailedWriteLeavesTheDestinationAsItWas) {
@@ -259,18 +268,16 @@ private:
     std::uint64_t m_size;
 };
 
-class RecordingOutput : public OutputFile {
-public:
-    bool close(std::string&) override { return true; }
-};
+class RecordingOutput : public OutputFile {};
 
 class RecordingFileSystem : public test::FaultyFileSystem {
 public:
     std::uint64_t copiedOffset = 0, copiedLength = 0;
     bool isSameFile(const std::string&, InputFile&) override { return false; }
-    std::unique_ptr<OutputFile> createNew(const std::string&, std::string&) override {
+    std::unique_ptr<OutputFile> createTemporary(const std::string&, std::string&) override {
         return std::make_unique<RecordingOutput>();
     }
+    bool publish(OutputFile&, const std::string&, std::string&) override { return true; }
     bool copy(InputFile&, std::uint64_t offset, std::uint64_t length, OutputFile&, std::string&) override {
         copiedOffset = offset;
         copiedLength = length;

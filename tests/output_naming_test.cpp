@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
     Accepted, NameFromTitleTest,
     testing::Values(TitleCase{"Song", ModuleKind::IT, "Song.it"}, TitleCase{"Theme", ModuleKind::S3M, "Theme.s3m"},
                     TitleCase{"  Act 1 - Boss (remix) ", ModuleKind::IT, "  Act 1 - Boss (remix) .it"},
-                    TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM0", ModuleKind::IT, "COM0.it"},
+                    TitleCase{"CONSOLE", ModuleKind::IT, "CONSOLE.it"}, TitleCase{"COM00", ModuleKind::IT, "COM00.it"},
                     TitleCase{"LPT10", ModuleKind::IT, "LPT10.it"}, TitleCase{" CON", ModuleKind::IT, " CON.it"},
                     TitleCase{"CONIN", ModuleKind::IT, "CONIN.it"}, TitleCase{".hidden", ModuleKind::IT, ".hidden.it"},
                     TitleCase{"..x", ModuleKind::IT, "..x.it"},
@@ -41,7 +41,21 @@ INSTANTIATE_TEST_SUITE_P(
                               ModuleKind::IT,
                               "\xc3\x9c"
                               "ber.it"},
-                    TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"}),
+                    TitleCase{"\xe1\xff\xb0", ModuleKind::S3M, "\xc3\x9f\xc2\xa0\xe2\x96\x91.s3m"},
+                    TitleCase{"\x9a"
+                              "ber",
+                              ModuleKind::XM,
+                              "\xc3\x9c"
+                              "ber.xm"},
+                    TitleCase{"Song", ModuleKind::MOD, "Song.mod"},
+                    // MOD titles are ISO 8859-1, as the Amiga wrote them: each byte is its own code point.
+                    TitleCase{"\xdc"
+                              "ber",
+                              ModuleKind::MOD,
+                              "\xc3\x9c"
+                              "ber.mod"},
+                    TitleCase{"\xa0\xe9\xff", ModuleKind::MOD, "\xc2\xa0\xc3\xa9\xc3\xbf.mod"},
+                    TitleCase{"com\xb9", ModuleKind::IT, "com\xe2\x95\xa3.it"}),
     caseNumber);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,7 +74,20 @@ INSTANTIATE_TEST_SUITE_P(
                     TitleCase{"LPT9.song", ModuleKind::S3M, {}}, TitleCase{"CON ", ModuleKind::IT, {}},
                     TitleCase{"aux  .x", ModuleKind::IT, {}}, TitleCase{"conout$", ModuleKind::IT, {}},
                     TitleCase{"CONIN$", ModuleKind::IT, {}}, TitleCase{"COM\xfd", ModuleKind::IT, {}},
-                    TitleCase{"lpt\xfd", ModuleKind::S3M, {}}),
+                    TitleCase{"lpt\xfd", ModuleKind::S3M, {}},
+                    // Reserved by Windows since these were first refused.
+                    TitleCase{"COM0", ModuleKind::IT, {}}, TitleCase{"lpt0", ModuleKind::S3M, {}},
+                    TitleCase{"Lpt0.song", ModuleKind::IT, {}},
+                    TitleCase{"CON", ModuleKind::MOD, {}},
+                    TitleCase{"a/b", ModuleKind::XM, {}},
+                    // 0x80 to 0x9F are control characters in ISO 8859-1, letters in code page 437.
+                    TitleCase{"x\x80", ModuleKind::MOD, {}}, TitleCase{"\x9f", ModuleKind::MOD, {}},
+                    TitleCase{"\x85"
+                              "ber",
+                              ModuleKind::MOD,
+                              {}},
+                    // ISO 8859-1's superscript one makes a device name as code page 437's does not.
+                    TitleCase{"com\xb9", ModuleKind::MOD, {}}),
     caseNumber);
 
 TEST(NameFromSource, ReplacesTheExtensionFromTheLastDot) {

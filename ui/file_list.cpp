@@ -27,8 +27,8 @@ QString notFoundError(const QString& text) {
 
 } // namespace
 
-FileList::FileList(QWidget* parent)
-    : QListView(parent), m_model(new FileListModel(this)), m_directory(QDir::currentPath()),
+FileList::FileList(zendrow::FileSystem& fs, QWidget* parent)
+    : QListView(parent), m_fs(fs), m_model(new FileListModel(this)), m_directory(QDir::currentPath()),
       m_mask(QString::fromUtf8(zendrow::kDefaultMask.data(), qsizetype(zendrow::kDefaultMask.size()))) {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -66,7 +66,7 @@ bool FileList::showFolder(const QString& folder, const QString& mask, QString& e
     std::string listError;
     FolderPreload* preload = std::exchange(m_preload, nullptr);
     if (!(preload && preload->take(toEngineText(absolute), toEngineText(mask), names)) &&
-        !zendrow::listMatchingFiles(toEngineText(absolute), toEngineText(mask), names, listError)) {
+        !zendrow::listMatchingFiles(m_fs, toEngineText(absolute), toEngineText(mask), names, listError)) {
         error = QStringLiteral("Cannot read the folder \"%1\": %2")
                     .arg(QDir::toNativeSeparators(absolute), QString::fromStdString(listError));
         return false;
@@ -106,6 +106,21 @@ int FileList::selectedCount() const {
     for (const QItemSelectionRange& range : selectionModel()->selection())
         count += range.height();
     return count;
+}
+
+std::shared_ptr<const std::vector<std::string>> FileList::itemNames() const {
+    return m_model->names();
+}
+
+std::vector<bool> FileList::selectedItems() const {
+    std::vector<bool> selected(std::size_t(itemCount()), false);
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (row >= 0 && std::size_t(row) < selected.size())
+                selected[std::size_t(row)] = true;
+        }
+    }
+    return selected;
 }
 
 void FileList::selectNames(const QStringList& names) {

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <QListView>
 #include <QString>
+
+namespace zendrow {
+class FileSystem;
+}
 
 namespace zendrow::ui {
 
@@ -16,7 +22,8 @@ class FolderPreload;
 class FileList : public QListView {
     Q_OBJECT
 public:
-    explicit FileList(QWidget* parent = nullptr);
+    /// fs is where the folder is read.
+    explicit FileList(zendrow::FileSystem& fs, QWidget* parent = nullptr);
 
     /// Where the first folder shown may have been read already; nothing means no such place.
     void setPreload(FolderPreload* preload) { m_preload = preload; }
@@ -43,6 +50,10 @@ public:
     bool isItemSelected(int index) const;
     void setItemSelected(int index, bool selected);
     int selectedCount() const;
+    /// Every name as the file system has it, shared: it stays as it is when the list changes.
+    std::shared_ptr<const std::vector<std::string>> itemNames() const;
+    /// For each item, whether it is selected.
+    std::vector<bool> selectedItems() const;
     /// Selects exactly the items whose shown names are in names; the first becomes the current one.
     void selectNames(const QStringList& names);
 
@@ -70,6 +81,7 @@ private:
     void updateGrid();
     int rowHeight() const;
 
+    zendrow::FileSystem& m_fs;
     FileListModel* m_model;
     FolderPreload* m_preload = nullptr;
     QString m_directory;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
     /// Replaces every name; names are the file system's bytes, in the order to show.
     void setNames(std::vector<std::string> names);
 
+    /// Every name, as the file system has them; the same object until the names are replaced, so
+    /// that a run on another thread can keep reading the list it was given.
+    std::shared_ptr<const std::vector<std::string>> names() const { return m_names; }
     /// The name as the file system has it; empty for a row that does not exist.
     std::string name(int row) const;
     /// The name as shown.
@@ -29,7 +33,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<std::string> m_names;
+    std::shared_ptr<const std::vector<std::string>> m_names = std::make_shared<const std::vector<std::string>>();
 };
 
 } // namespace zendrow::ui

@@ -19,14 +19,14 @@ std::string normalFolder(const std::string& folder) {
 
 } // namespace
 
-FolderPreload::FolderPreload(std::string folder) : m_folder(std::move(folder)) {
+FolderPreload::FolderPreload(FileSystem& fs, std::string folder) : m_folder(std::move(folder)) {
     if (m_folder.empty())
         return;
-    m_listing = std::async(std::launch::async, [folder = m_folder] {
+    m_listing = std::async(std::launch::async, [&fs, folder = m_folder] {
         Listing listing;
         std::string error;
         // A folder that cannot be read is read again by the window, which shows why.
-        listing.read = listMatchingFiles(folder, kDefaultMask, listing.names, error);
+        listing.read = listMatchingFiles(fs, folder, kDefaultMask, listing.names, error);
         return listing;
     });
 }

@@ -5,14 +5,19 @@
 #include <string_view>
 #include <vector>
 
+namespace zendrow {
+class FileSystem;
+}
+
 namespace zendrow::ui {
 
 /// The window's start folder, read on a thread of its own from the program's first moment, so that
 /// a folder of many thousands of files is read while Qt starts rather than after it.
 class FolderPreload {
 public:
-    /// Starts reading folder (absolute) with the list's first mask; an empty folder reads nothing.
-    explicit FolderPreload(std::string folder);
+    /// Starts reading folder (absolute) through fs with the list's first mask; an empty folder
+    /// reads nothing. fs must outlive this.
+    FolderPreload(FileSystem& fs, std::string folder);
     ~FolderPreload();
     FolderPreload(const FolderPreload&) = delete;
     FolderPreload& operator=(const FolderPreload&) = delete;

@@ -1,7 +1,9 @@
 #include "ui/main_window.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -14,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -22,6 +25,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -33,6 +37,7 @@
 #include "ui/engine_text.h"
 #include "ui/error_display.h"
 #include "ui/file_list.h"
+#include "ui/run_worker.h"
 #include "ui/stat_bar.h"
 
 namespace zendrow::ui {
@@ -44,58 +49,14 @@ constexpr int kMinimumWidth = 250;
 constexpr int kMinimumHeight = 300;
 // The list's height at the design size; the window is as tall as that and every other row need.
 constexpr int kDesignListHeight = 97;
+// The progress bar's steps per file: a long file moves it on by the bytes done.
+constexpr int kProgressPerFile = 1000;
 
 QString counterText(const char* label, int count) {
     return QString::fromUtf8(label) + QString::number(count);
 }
 
 } // namespace
-
-/// What the conversion run reads from the window and reports to it. Every value is read from the
-/// live controls when the run asks, so changes made during a run apply from the next file on.
-class MainWindow::WindowRunHost : public zendrow::RunHost {
-public:
-    explicit WindowRunHost(MainWindow& window) : m_window(window) {}
-
-    // A close requested during a run ends it after the file in hand.
-    int itemCount() override { return m_window.m_closeRequested ? 0 : m_window.m_fileList->itemCount(); }
-    bool isSelected(int item) override { return m_window.m_fileList->isItemSelected(item); }
-    std::string itemText(int item) override { return m_window.m_fileList->itemName(item); }
-    std::string folder(int) override { return toEngineText(m_window.m_fileList->directory()); }
-    int selectedCount() override { return m_window.m_fileList->selectedCount(); }
-    int namingRule() override { return m_window.m_namingButtons->checkedId(); }
-    std::string destination() override { return toEngineText(m_window.destinationFolder()); }
-
-    bool confirmCreateDestination(const std::string&) override {
-        return m_window.m_dialogs.askYesNo(QStringLiteral("Confirm"),
-                                           QStringLiteral("Destination folder does not exist. Create it?"));
-    }
-
-    void runStarted(int selectedCount) override { m_window.showRunStarted(selectedCount); }
-
-    void fileDone(const zendrow::FileResult& result, const zendrow::RunCounts& counts) override {
-        StatBar& status = *m_window.m_statusBar;
-        switch (result.outcome) {
-        case zendrow::FileResult::Outcome::Converted:
-            status.setPanelText(1, counterText("Converted: ", counts.converted));
-            break;
-        case zendrow::FileResult::Outcome::Skipped:
-            status.setPanelText(2, counterText("Skipped: ", counts.skipped));
-            break;
-        case zendrow::FileResult::Outcome::Failed:
-            // Failed files and their reasons are listed in the summary.
-            break;
-        }
-        QProgressBar& progress = *m_window.m_progressBar;
-        if (progress.value() < progress.maximum())
-            progress.setValue(progress.value() + 1);
-    }
-
-    void processEvents() override { QCoreApplication::processEvents(); }
-
-private:
-    MainWindow& m_window;
-};
 
 MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString& startPath, FolderPreload* preload)
     : m_dialogs(dialogs), m_fs(fs) {
@@ -106,6 +67,7 @@ MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString&
     createFileList();
     createDestinationRow();
     createNamingGroup();
+    createSearchGroup();
     createConvertRow();
     createStatusBar();
     createLayout();
@@ -130,7 +92,15 @@ MainWindow::MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString&
         move(screen->availableGeometry().center() - rect().center());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (!m_runThread)
+        return;
+    // The run never waits for the window, so it ends without the event loop.
+    m_worker->requestStop();
+    m_runThread->quit();
+    m_runThread->wait();
+    delete m_worker;
+}
 
 void MainWindow::createSourceRow() {
     m_sourceFolderLabel = new QLabel(QStringLiteral("Source Folder:"));
@@ -142,7 +112,7 @@ void MainWindow::createSourceRow() {
 }
 
 void MainWindow::createFileList() {
-    m_fileList = new FileList;
+    m_fileList = new FileList(m_fs);
     m_fileList->setObjectName(QStringLiteral("fileList"));
     m_selectAllBox = new QCheckBox(QStringLiteral("Select all"));
     m_selectAllBox->setObjectName(QStringLiteral("selectAllBox"));
@@ -171,6 +141,20 @@ void MainWindow::createNamingGroup() {
     m_originalNamesButton->setChecked(true);
 }
 
+void MainWindow::createSearchGroup() {
+    // Padded like " File names ", which it stands under.
+    m_searchGroup = new QGroupBox(QStringLiteral(" Search "));
+    m_searchGroup->setObjectName(QStringLiteral("searchGroup"));
+    m_fileStartButton = new QRadioButton(QStringLiteral("File start"));
+    m_fileStartButton->setObjectName(QStringLiteral("fileStartButton"));
+    m_wholeFileButton = new QRadioButton(QStringLiteral("Whole file"));
+    m_wholeFileButton->setObjectName(QStringLiteral("wholeFileButton"));
+    m_searchButtons = new QButtonGroup(this);
+    m_searchButtons->addButton(m_fileStartButton, int(zendrow::SearchMode::FileStart));
+    m_searchButtons->addButton(m_wholeFileButton, int(zendrow::SearchMode::WholeFile));
+    m_fileStartButton->setChecked(true);
+}
+
 void MainWindow::createConvertRow() {
     m_convertButton = new QPushButton(QStringLiteral("Convert"));
     m_convertButton->setObjectName(QStringLiteral("convertButton"));
@@ -180,6 +164,10 @@ void MainWindow::createConvertRow() {
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
+    m_stopButton = new QPushButton(QStringLiteral("Stop"));
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    m_stopButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_stopButton->hide();
 }
 
 void MainWindow::createStatusBar() {
@@ -206,10 +194,16 @@ void MainWindow::createLayout() {
     namingLayout->addWidget(m_originalNamesButton);
     namingLayout->addWidget(m_sourceNamesButton);
 
-    // The progress bar takes the Convert button's place, at the same size, during a run.
+    auto* searchLayout = new QVBoxLayout(m_searchGroup);
+    searchLayout->addWidget(m_fileStartButton);
+    searchLayout->addWidget(m_wholeFileButton);
+
+    // During a run the progress bar and Stop take the Convert button's place, at its height.
     auto* convertRow = new QGridLayout;
-    convertRow->addWidget(m_convertButton, 0, 0);
+    convertRow->addWidget(m_convertButton, 0, 0, 1, 2);
     convertRow->addWidget(m_progressBar, 0, 0);
+    convertRow->addWidget(m_stopButton, 0, 1);
+    convertRow->setColumnStretch(0, 1);
     const int convertHeight = std::max(m_convertButton->sizeHint().height(), m_progressBar->sizeHint().height());
     for (QWidget* shared : {static_cast<QWidget*>(m_convertButton), static_cast<QWidget*>(m_progressBar)}) {
         QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -217,6 +211,7 @@ void MainWindow::createLayout() {
         shared->setSizePolicy(policy);
         shared->setFixedHeight(convertHeight);
     }
+    m_stopButton->setFixedHeight(convertHeight);
 
     auto* central = new QWidget;
     central->setObjectName(QStringLiteral("centralWidget"));
@@ -229,6 +224,7 @@ void MainWindow::createLayout() {
     layout->addWidget(m_destinationLabel);
     layout->addLayout(destinationRow);
     layout->addWidget(m_namingGroup);
+    layout->addWidget(m_searchGroup);
     layout->addLayout(convertRow);
     setCentralWidget(central);
 
@@ -249,6 +245,10 @@ void MainWindow::setAccessibleNamesAndTabOrder() {
     m_namingGroup->setAccessibleName(QStringLiteral("File names"));
     m_originalNamesButton->setAccessibleName(QStringLiteral("Original"));
     m_sourceNamesButton->setAccessibleName(QStringLiteral("From source files"));
+    m_searchGroup->setAccessibleName(QStringLiteral("Search"));
+    m_fileStartButton->setAccessibleName(QStringLiteral("File start"));
+    m_wholeFileButton->setAccessibleName(QStringLiteral("Whole file"));
+    m_stopButton->setAccessibleName(QStringLiteral("Stop the conversion"));
     m_convertButton->setAccessibleName(QStringLiteral("Convert"));
     m_progressBar->setAccessibleName(QStringLiteral("Conversion progress"));
     m_statusBar->setAccessibleName(QStringLiteral("Status"));
@@ -260,7 +260,8 @@ void MainWindow::setAccessibleNamesAndTabOrder() {
     // The reading order: top to bottom, left to right. The radio buttons of a group are one stop.
     QWidget* const order[] = {m_sourceFolderEdit,    m_sourceBrowseButton, m_fileList,
                               m_selectAllBox,        m_destinationEdit,    m_destinationBrowseButton,
-                              m_originalNamesButton, m_sourceNamesButton,  m_convertButton};
+                              m_originalNamesButton, m_sourceNamesButton,  m_fileStartButton,
+                              m_wholeFileButton,     m_convertButton,      m_stopButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -274,7 +275,12 @@ void MainWindow::connectSignals() {
     connect(m_selectAllBox, &QCheckBox::toggled, this, &MainWindow::selectAllFiles);
     connect(m_convertButton, &QPushButton::clicked, this, &MainWindow::convertSelectedFiles);
 
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopConversion);
+
     connect(m_destinationEdit, &QLineEdit::textChanged, this, &MainWindow::updateControls);
+    connect(m_destinationEdit, &QLineEdit::textChanged, this, &MainWindow::handOverSettings);
+    connect(m_namingButtons, &QButtonGroup::idToggled, this, &MainWindow::handOverSettings);
+    connect(m_searchButtons, &QButtonGroup::idToggled, this, &MainWindow::handOverSettings);
     connect(m_fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::updateControls);
     QAbstractItemModel* files = m_fileList->model();
     connect(files, &QAbstractItemModel::modelReset, this, &MainWindow::updateControls);
@@ -284,6 +290,7 @@ void MainWindow::connectSignals() {
 
 void MainWindow::updateControls() {
     showingErrors(m_dialogs, [&] {
+        handOverList();
         const int selected = m_fileList->selectedCount();
         const int count = m_fileList->itemCount();
         m_convertButton->setEnabled(!m_destinationEdit->text().isEmpty() && selected > 0);
@@ -299,9 +306,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         QMainWindow::closeEvent(event);
         return;
     }
-    // The run stops after the file in hand, so no output is left half written; the window closes
-    // once the user has seen what was done.
+    // The run stops as soon as it can, and the window closes once the user has seen what was done.
     m_closeRequested = true;
+    stopConversion();
     event->ignore();
 }
 
@@ -419,69 +426,153 @@ void MainWindow::selectAllFiles(bool checked) {
 }
 
 void MainWindow::showRunStarted(int selectedCount) {
-    m_running = true;
-    // Busy where the run shows itself; the rest of the window stays as it is.
-    m_fileList->setCursor(Qt::BusyCursor);
-    m_progressBar->setCursor(Qt::BusyCursor);
     m_statusBar->setSimplePanel(false);
     m_statusBar->setPanelText(0, counterText("Selected: ", selectedCount));
     m_statusBar->setPanelText(1, counterText("Converted: ", 0));
     m_statusBar->setPanelText(2, counterText("Skipped: ", 0));
-    m_convertButton->hide();
-    m_progressBar->setMaximum(std::max(1, selectedCount));
+    m_filesDone = 0;
+    m_progressBar->setMaximum(std::max(1, selectedCount) * kProgressPerFile);
     m_progressBar->setValue(0);
-    m_progressBar->show();
 }
 
-void MainWindow::showRunEnded() {
-    m_fileList->unsetCursor();
-    m_progressBar->unsetCursor();
+void MainWindow::showFileFinished(int converted, int skipped) {
+    m_statusBar->setPanelText(1, counterText("Converted: ", converted));
+    m_statusBar->setPanelText(2, counterText("Skipped: ", skipped));
+    ++m_filesDone;
+    m_progressBar->setValue(std::min(m_progressBar->maximum(), m_filesDone * kProgressPerFile));
+}
+
+void MainWindow::showProgressInFile(quint64 done, quint64 total) {
+    if (total == 0)
+        return;
+    const int within = int(std::min<quint64>(done, total) * kProgressPerFile / total);
+    m_progressBar->setValue(std::min(m_progressBar->maximum(), m_filesDone * kProgressPerFile + within));
+}
+
+void MainWindow::showBusy(bool busy) {
+    m_running = busy;
+    // Busy where the run shows itself; what cannot be used during a run is disabled, and the rest
+    // of the window stays live: a change applies from the next file on.
+    for (QWidget* busyArea : {static_cast<QWidget*>(m_fileList), static_cast<QWidget*>(m_progressBar)}) {
+        if (busy)
+            busyArea->setCursor(Qt::BusyCursor);
+        else
+            busyArea->unsetCursor();
+    }
+    m_sourceFolderEdit->setEnabled(!busy);
+    m_sourceBrowseButton->setEnabled(!busy);
+    m_convertButton->setVisible(!busy);
+    m_progressBar->setVisible(busy);
+    m_stopButton->setVisible(busy);
+    m_stopButton->setEnabled(busy);
+    if (busy)
+        return;
     m_statusBar->setSimplePanel(true);
-    m_progressBar->hide();
     m_progressBar->setValue(0);
-    m_convertButton->show();
-    m_running = false;
     updateControls();
 }
 
 void MainWindow::showReport(const zendrow::RunReport& report) {
     switch (report.status) {
-    case zendrow::RunReport::Status::Completed: {
+    case zendrow::RunReport::Status::Completed:
+    case zendrow::RunReport::Status::Stopped: {
         QString details;
         for (const zendrow::FileResult& failure : report.failures)
             details += fromEngineText(failure.itemName) + QStringLiteral(": ") +
                        QString::fromStdString(failure.reason) + u'\n';
         details.chop(1);
         if (m_dialogs.showSummary(fromEngineText(report.summary()), details))
-            m_dialogs.openFolder(QDir::toNativeSeparators(destinationFolder()));
+            m_dialogs.openFolder(QDir::toNativeSeparators(m_runDestination));
         break;
     }
-    case zendrow::RunReport::Status::Cancelled:
-        break;
     case zendrow::RunReport::Status::DestinationError:
         m_dialogs.showError(errorDisplayText(QString::fromStdString(report.error)));
         break;
     }
 }
 
+bool MainWindow::destinationReady() {
+    const QString destination = destinationFolder();
+    // An empty one is refused by the run with its own message.
+    if (destination.isEmpty() || m_fs.isDirectory(toEngineText(destination)))
+        return true;
+    if (!m_dialogs.askYesNo(QStringLiteral("Confirm"), QStringLiteral("Destination folder does not exist. Create it?")))
+        return false;
+    std::string error;
+    if (m_fs.createDirectory(toEngineText(destination), error))
+        return true;
+    m_dialogs.showError(
+        errorDisplayText(QStringLiteral("Cannot create the destination folder \"%1\": %2")
+                             .arg(QDir::toNativeSeparators(destination), QString::fromStdString(error))));
+    return false;
+}
+
+zendrow::RunSettings MainWindow::runSettings() const {
+    zendrow::RunSettings settings;
+    settings.naming = zendrow::namingRuleFromIndex(m_namingButtons->checkedId());
+    settings.search = m_searchButtons->checkedId() == int(zendrow::SearchMode::WholeFile)
+                          ? zendrow::SearchMode::WholeFile
+                          : zendrow::SearchMode::FileStart;
+    settings.destination = toEngineText(destinationFolder());
+    return settings;
+}
+
+void MainWindow::handOverSettings() {
+    if (m_worker)
+        m_worker->setSettings(runSettings());
+}
+
+void MainWindow::handOverList() {
+    if (m_worker)
+        m_worker->setList(toEngineText(m_fileList->directory()), m_fileList->itemNames(), m_fileList->selectedItems());
+}
+
 void MainWindow::convertSelectedFiles() {
     if (m_running)
         return;
-    zendrow::RunReport report;
-    try {
-        WindowRunHost host(*this);
-        report = zendrow::runConversion(host, m_fs);
-    } catch (...) {
-        // The window goes back to idle before the error shows, and carries on.
-        if (m_running)
-            showRunEnded();
-        showCurrentException(m_dialogs);
+    showingErrors(m_dialogs, [&] {
+        if (!destinationReady())
+            return;
+        m_runDestination = destinationFolder();
+        m_worker = new RunWorker(m_fs);
+        handOverList();
+        handOverSettings();
+        m_runThread = std::make_unique<QThread>();
+        m_runThread->setObjectName(QStringLiteral("conversion run"));
+        m_worker->moveToThread(m_runThread.get());
+        connect(m_runThread.get(), &QThread::started, m_worker, &RunWorker::run);
+        connect(m_worker, &RunWorker::started, this, &MainWindow::showRunStarted);
+        connect(m_worker, &RunWorker::fileFinished, this, &MainWindow::showFileFinished);
+        connect(m_worker, &RunWorker::progressInFile, this, &MainWindow::showProgressInFile);
+        connect(m_worker, &RunWorker::finished, m_runThread.get(), &QThread::quit, Qt::DirectConnection);
+        connect(m_runThread.get(), &QThread::finished, this, &MainWindow::finishConversion);
+        m_statusBar->setSimplePanel(false);
+        showBusy(true);
+        m_runThread->start();
+    });
+}
+
+void MainWindow::stopConversion() {
+    if (!m_worker)
         return;
-    }
+    m_worker->requestStop();
+    m_stopButton->setEnabled(false);
+}
+
+void MainWindow::finishConversion() {
+    m_runThread->wait();
+    const std::unique_ptr<RunWorker> worker(std::exchange(m_worker, nullptr));
+    m_runThread.reset();
     // The summary shows over the run's display, which goes back to idle once it is closed.
-    showingErrors(m_dialogs, [&] { showReport(report); });
-    if (m_running)
-        showRunEnded();
+    m_progressBar->unsetCursor();
+    m_fileList->unsetCursor();
+    if (worker->error().isEmpty()) {
+        showingErrors(m_dialogs, [&] { showReport(worker->report()); });
+        showBusy(false);
+    } else {
+        showBusy(false);
+        m_dialogs.showError(errorDisplayText(worker->error()));
+    }
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QMainWindow>
 
 class QButtonGroup;
@@ -10,10 +12,12 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QThread;
 
 namespace zendrow {
 class FileSystem;
 struct RunReport;
+struct RunSettings;
 } // namespace zendrow
 
 namespace zendrow::ui {
@@ -21,6 +25,7 @@ namespace zendrow::ui {
 class Dialogs;
 class FileList;
 class FolderPreload;
+class RunWorker;
 class StatBar;
 
 /// The main window: the source folder and its file list, Select all, the destination folder, the
@@ -34,6 +39,7 @@ public:
     /// names nothing); preload may hold that folder read already.
     MainWindow(Dialogs& dialogs, zendrow::FileSystem& fs, const QString& startPath = QString(),
                FolderPreload* preload = nullptr);
+    /// A run still going is stopped, and waited for.
     ~MainWindow() override;
 
     /// True from the moment a run starts until its display is back to idle.
@@ -46,6 +52,7 @@ private slots:
     void focusConvertButton();
     void selectAllFiles(bool checked);
     void convertSelectedFiles();
+    void stopConversion();
     /// The status text, whether Convert can be pressed and whether Select all is checked, from the
     /// list's selection and the destination.
     void updateControls();
@@ -56,12 +63,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    class WindowRunHost;
-
     void createSourceRow();
     void createFileList();
     void createDestinationRow();
     void createNamingGroup();
+    void createSearchGroup();
     void createConvertRow();
     void createStatusBar();
     void createLayout();
@@ -75,8 +81,17 @@ private:
     /// The destination as typed, made absolute against the folder the list shows; empty when
     /// nothing is typed.
     QString destinationFolder() const;
+    /// The destination exists, or the user had it created; false when the run must not start.
+    bool destinationReady();
+    zendrow::RunSettings runSettings() const;
+    /// What a run reads, handed to it whenever it changes.
+    void handOverSettings();
+    void handOverList();
+    void showBusy(bool busy);
     void showRunStarted(int selectedCount);
-    void showRunEnded();
+    void showFileFinished(int converted, int skipped);
+    void showProgressInFile(quint64 done, quint64 total);
+    void finishConversion();
     void showReport(const zendrow::RunReport& report);
 
     Dialogs& m_dialogs;
@@ -94,10 +109,19 @@ private:
     QRadioButton* m_originalNamesButton = nullptr;
     QRadioButton* m_sourceNamesButton = nullptr;
     QButtonGroup* m_namingButtons = nullptr;
+    QGroupBox* m_searchGroup = nullptr;
+    QRadioButton* m_fileStartButton = nullptr;
+    QRadioButton* m_wholeFileButton = nullptr;
+    QButtonGroup* m_searchButtons = nullptr;
     QPushButton* m_convertButton = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    QPushButton* m_stopButton = nullptr;
     StatBar* m_statusBar = nullptr;
 
+    std::unique_ptr<QThread> m_runThread;
+    RunWorker* m_worker = nullptr; // lives on m_runThread while it runs
+    QString m_runDestination;
+    int m_filesDone = 0;
     bool m_running = false;
     bool m_closeRequested = false;
 };

@@ -9,34 +9,26 @@
 
 namespace zendrow::test {
 
-// The window as the run sees it: a list of items in one folder, a naming choice and a destination,
-// all of which the test may change between files through onFileDone.
-struct FakeHost : RunHost {
+// A front end as the run sees it: a list of items in one folder and the settings, all of which the
+// test may change between files through onFileDone, and a record of what the run reported.
+struct FakeRun : RunItems, RunObserver {
     std::string listFolder;
     std::vector<std::string> items;
     std::vector<bool> selected;
-    int rule = 0;
-    std::string dest;
-    bool answerCreate = false;
+    RunSettings current;
 
-    std::vector<std::string> asked;
     std::vector<int> started;
     std::vector<FileResult> results;
     std::vector<RunCounts> counts;
-    int eventsProcessed = 0;
-    std::function<void(FakeHost&)> onFileDone;
+    int settingsAsked = 0;
+    std::function<void(FakeRun&)> onFileDone;
+    std::function<bool(FakeRun&)> stopAfterFile;
 
-    int itemCount() override { return static_cast<int>(items.size()); }
-    bool isSelected(int item) override { return selected.at(static_cast<std::size_t>(item)); }
-    std::string itemText(int item) override { return items.at(static_cast<std::size_t>(item)); }
-    std::string folder(int) override { return listFolder; }
+    int count() override { return static_cast<int>(items.size()); }
+    bool isSelected(int index) override { return selected.at(static_cast<std::size_t>(index)); }
+    RunItem item(int index) override { return {listFolder, items.at(static_cast<std::size_t>(index))}; }
     int selectedCount() override { return static_cast<int>(std::count(selected.begin(), selected.end(), true)); }
-    int namingRule() override { return rule; }
-    std::string destination() override { return dest; }
-    bool confirmCreateDestination(const std::string& d) override {
-        asked.push_back(d);
-        return answerCreate;
-    }
+
     void runStarted(int n) override { started.push_back(n); }
     void fileDone(const FileResult& r, const RunCounts& c) override {
         results.push_back(r);
@@ -44,7 +36,17 @@ struct FakeHost : RunHost {
         if (onFileDone)
             onFileDone(*this);
     }
-    void processEvents() override { ++eventsProcessed; }
+    bool stopRequested() override { return stopAfterFile && stopAfterFile(*this); }
+
+    RunReport run(FileSystem& fs) {
+        return runConversion(
+            *this,
+            [this] {
+                ++settingsAsked;
+                return current;
+            },
+            *this, fs);
+    }
 };
 
 } // namespace zendrow::test

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QScopeGuard>
 #include <QString>
@@ -76,19 +80,44 @@ private:
     }
 };
 
-/// The real disk, with hooks: one runs before every source file is opened, so that a test can make
-/// something happen in the middle of a run; folder creation can be refused, and is recorded.
+/// The real disk, with hooks. The run calls them on its own thread: one runs before every source
+/// file is opened; one open can be held until the test lets it go, so that the run stands still in
+/// the middle while the test looks at the window. Folder creation can be refused, and is recorded.
 class HookedDisk : public DiskFileSystem {
 public:
     std::function<void(int openCount)> beforeOpen;
-    int opened = 0;
+    std::atomic<int> opened = 0;
     bool refuseDirectories = false;
     std::vector<std::string> createdDirectories;
 
+    /// The open with this count waits until release(); 0 holds none.
+    void holdAt(int openCount) {
+        const std::lock_guard lock(m_mutex);
+        m_holdAt = openCount;
+        m_released = false;
+    }
+    /// True while the run waits at the held open.
+    bool holding() const { return m_holding; }
+    void release() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_wake.notify_all();
+    }
+
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) override {
-        ++opened;
+        const int count = ++opened;
         if (beforeOpen)
-            beforeOpen(opened);
+            beforeOpen(count);
+        {
+            std::unique_lock lock(m_mutex);
+            if (count == m_holdAt) {
+                m_holding = true;
+                m_wake.wait(lock, [this] { return m_released; });
+                m_holding = false;
+            }
+        }
         return DiskFileSystem::openForReading(path, error);
     }
     bool createDirectories(const std::string& path, std::string& error) override {
@@ -99,6 +128,13 @@ public:
         }
         return DiskFileSystem::createDirectories(path, error);
     }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_holdAt = 0;
+    bool m_released = false;
+    std::atomic<bool> m_holding = false;
 };
 
 } // namespace zendrow::test
