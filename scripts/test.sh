@@ -35,6 +35,27 @@ run_fuzz() {
 
 scripts/setup.sh
 for suite in "${suites[@]}"; do
-    echo "=== $suite tests"
-    "run_$suite"
+    declare -F "run_$suite" >/dev/null || { echo "No test suite named '$suite'" >&2; exit 2; }
 done
+
+# Every suite runs even when one before it failed, so that one failure never hides the others.
+# Each runs in a subshell of its own with errexit on (a test of its status would switch it off).
+results=()
+failed=0
+for suite in "${suites[@]}"; do
+    echo "=== $suite tests"
+    set +e
+    (set -e; "run_$suite")
+    status=$?
+    set -e
+    if [ $status -eq 0 ]; then
+        results+=("$suite: passed")
+    else
+        results+=("$suite: FAILED")
+        failed=1
+    fi
+done
+
+echo "=== Summary"
+printf '%s\n' "${results[@]}"
+exit $failed
