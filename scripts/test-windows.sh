@@ -6,11 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=build-windows
 
-scripts/setup.sh cmake make libgtest-dev libcli11-dev g++-mingw-w64-x86-64-posix wine64 wine
-
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDROW_BUILD_UI=OFF \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+scripts/setup.sh wine64 wine
+scripts/build-windows.sh
 
 # A Wine prefix of our own, made quietly: no Mono or Gecko prompts, no debug chatter.
 export WINEPREFIX=$PWD/$build_dir/wine-prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -3,14 +3,17 @@
 #   fuzz:      the fuzz targets, a short bounded run each over their seeds and kept regression inputs,
 #   windows:   the engine's and the command line's tests built for Windows, run under Wine,
 #   sanitized: the test suite built with AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked,
-#   plain:     the test suite (engine, command line, window) as it ships; its summary closes the run.
+#   plain:     the test suite (engine, command line, window) as it ships,
+#   package:   the release packages made and checked: the Debian package's fields, contents and
+#              programs, the Windows zip's contents.
+# A summary with one line per suite closes the run; the exit status is non-zero when any failed.
 # Pass suite names to run only some of them: scripts/test.sh plain windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 
 suites=("$@")
-[ ${#suites[@]} -eq 0 ] && suites=(fuzz windows sanitized plain)
+[ ${#suites[@]} -eq 0 ] && suites=(fuzz windows sanitized plain package)
 
 run_plain() {
     scripts/build.sh
@@ -27,6 +30,10 @@ run_sanitized() {
 
 run_windows() {
     scripts/test-windows.sh
+}
+
+run_package() {
+    scripts/test-package.sh
 }
 
 run_fuzz() {
