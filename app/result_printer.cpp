@@ -1,5 +1,6 @@
 #include "app/result_printer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,13 @@ std::string jsonLine(const nlohmann::ordered_json& object) {
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+// True when the file itself failed (it could not be opened or read), whatever its modules did.
+bool fileFailed(const FileResult& result) {
+    return result.outcome == FileResult::Outcome::Failed &&
+           std::none_of(result.modules.begin(), result.modules.end(),
+                        [](const ModuleResult& m) { return m.status == ModuleResult::Status::Failed; });
+}
+
 } // namespace
 
 ResultPrinter::ResultPrinter(PrintStyle style, int total, std::ostream& out, std::ostream& err)
@@ -71,12 +79,13 @@ void ResultPrinter::checkOutput() {
 
 void ResultPrinter::printHuman(const FileResult& result) {
     const std::string source = displayName(result.sourcePath);
-    if (result.modules.empty()) {
+    if (result.modules.empty() || fileFailed(result)) {
         if (result.outcome == FileResult::Outcome::Failed)
             m_out << "failed     " << source << ": " << displayMessage(result.reason) << '\n';
         else if (!m_style.quiet)
             m_out << "skipped    " << source << " (no module)\n";
-        return;
+        if (result.modules.empty())
+            return;
     }
     for (const ModuleResult& module : result.modules) {
         const std::string where = m_style.moduleDetails ? " @" + hexOffset(module.offset) : std::string();
@@ -104,13 +113,14 @@ void ResultPrinter::printHuman(const FileResult& result) {
 }
 
 void ResultPrinter::printJson(const FileResult& result) {
-    if (result.modules.empty()) {
+    if (result.modules.empty() || fileFailed(result)) {
         nlohmann::ordered_json line{{"source", result.sourcePath},
                                     {"status", result.outcome == FileResult::Outcome::Failed ? "failed" : "skipped"}};
         if (result.outcome == FileResult::Outcome::Failed)
             line["reason"] = result.reason;
         m_out << jsonLine(line) << '\n';
-        return;
+        if (result.modules.empty())
+            return;
     }
     for (const ModuleResult& module : result.modules) {
         const char* status = module.status == ModuleResult::Status::Converted ? "converted"

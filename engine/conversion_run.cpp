@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "engine/display_text.h"
 #include "engine/module_locator.h"
+#include "engine/module_scanner.h"
 #include "engine/module_writer.h"
 #include "engine/output_naming.h"
 
@@ -33,9 +35,42 @@ void settleOutcome(FileResult& result) {
     result.outputPath = result.modules.front().outputPath;
 }
 
+// Writes (or, in a listing, names) one module and says what became of it; nothing when the module
+// was abandoned because the run is stopping.
+std::optional<ModuleResult> writeModule(InputFile& source, const ModuleToWrite& toWrite, std::uint64_t length,
+                                        std::uint64_t missing, const std::string& itemName, const RunSettings& settings,
+                                        ModuleWriter& writer, const CopyProgress& progress, bool& stopped) {
+    ModuleResult module;
+    module.kind = toWrite.kind;
+    module.offset = toWrite.offset;
+    module.length = length;
+    module.missing = missing;
+    module.title = titleToUtf8(toWrite.title, toWrite.kind);
+    if (settings.destination.empty()) {
+        module.reason = "no destination folder is given";
+        return module;
+    }
+    const NameClash clash = settings.search == SearchMode::WholeFile ? NameClash::NextNumber : NameClash::MoveAside;
+    WriteResult written =
+        settings.listOnly
+            ? writer.plan(source, toWrite, itemName, settings.naming, settings.destination, clash)
+            : writer.write(source, toWrite, itemName, settings.naming, settings.destination, clash, progress);
+    if (written.stopped) {
+        stopped = true;
+        return std::nullopt;
+    }
+    if (written.written) {
+        module.status = settings.listOnly ? ModuleResult::Status::Found : ModuleResult::Status::Converted;
+        module.outputPath = std::move(written.outputPath);
+    } else {
+        module.reason = std::move(written.reason);
+    }
+    return module;
+}
+
 // The default search: one IT or S3M module in the file's head, running to the end of the file.
-void convertFromStart(InputFile& source, const RunSettings& settings, ModuleWriter& writer,
-                      std::span<std::uint8_t> head, FileResult& result) {
+void convertFromStart(InputFile& source, const RunSettings& settings, ModuleWriter& writer, RunObserver& observer,
+                      std::span<std::uint8_t> head, FileResult& result, bool& stopped) {
     std::string error;
     const std::int64_t got = source.readAt(0, head, error);
     if (got < 0) {
@@ -49,35 +84,57 @@ void convertFromStart(InputFile& source, const RunSettings& settings, ModuleWrit
         result.outcome = FileResult::Outcome::Skipped;
         return;
     }
-
-    ModuleResult module;
-    module.kind = located.kind;
-    module.offset = located.start;
-    const std::string titleBytes = moduleTitle(window, located);
-    module.title = titleToUtf8(titleBytes, located.kind);
+    ModuleToWrite toWrite{located.kind, located.start, std::nullopt, moduleTitle(window, located)};
     std::uint64_t size = 0;
-    if (source.size(size, error) && size >= located.start)
-        module.length = size - located.start;
-
-    if (settings.destination.empty()) {
-        module.reason = "no destination folder is given";
-    } else {
-        const std::string title = settings.naming == NamingRule::Original ? titleBytes : std::string();
-        WriteResult written =
-            writer.write(source, located, title, result.itemName, settings.naming, settings.destination);
-        if (written.written) {
-            module.status = ModuleResult::Status::Converted;
-            module.outputPath = std::move(written.outputPath);
-        } else {
-            module.reason = std::move(written.reason);
-        }
-    }
-    result.modules.push_back(std::move(module));
+    const std::uint64_t length = source.size(size, error) && size >= located.start ? size - located.start : 0;
+    const CopyProgress progress = [&](std::uint64_t copied) {
+        observer.fileProgress(located.start + copied, size);
+        return !observer.stopRequested();
+    };
+    if (std::optional<ModuleResult> module =
+            writeModule(source, toWrite, length, 0, result.itemName, settings, writer, progress, stopped))
+        result.modules.push_back(std::move(*module));
     settleOutcome(result);
 }
 
+// The whole-file search: every module anywhere in the file, each exactly as long as it is.
+void convertWholeFile(InputFile& source, const RunSettings& settings, ModuleWriter& writer, RunObserver& observer,
+                      FileResult& result, bool& stopped) {
+    std::string error;
+    std::uint64_t size = 0;
+    bool scanned = source.size(size, error);
+    if (scanned) {
+        ModuleScanner scanner;
+        scanned = scanner.scan(
+            source, size,
+            [&](const FoundModule& found) {
+                const ModuleToWrite toWrite{found.kind, found.offset, found.length, found.title};
+                const CopyProgress progress = [&](std::uint64_t copied) {
+                    observer.fileProgress(found.offset + copied, size);
+                    return !observer.stopRequested();
+                };
+                if (std::optional<ModuleResult> module =
+                        writeModule(source, toWrite, found.length, found.missing, result.itemName, settings, writer,
+                                    progress, stopped))
+                    result.modules.push_back(std::move(*module));
+                return !stopped;
+            },
+            [&](std::uint64_t done) {
+                observer.fileProgress(done, size);
+                stopped = stopped || observer.stopRequested();
+                return !stopped;
+            },
+            error);
+    }
+    settleOutcome(result);
+    if (!scanned) {
+        result.outcome = FileResult::Outcome::Failed;
+        result.reason = "cannot read: " + error;
+    }
+}
+
 FileResult convertOne(const RunItem& item, const RunSettings& settings, FileSystem& fs, ModuleWriter& writer,
-                      std::span<std::uint8_t> head) {
+                      RunObserver& observer, std::span<std::uint8_t> head, bool& stopped) {
     FileResult result;
     result.itemName = item.name;
     result.sourcePath = joinPath(item.folder, item.name);
@@ -89,19 +146,18 @@ FileResult convertOne(const RunItem& item, const RunSettings& settings, FileSyst
         result.reason = "cannot open: " + error;
         return result;
     }
-    convertFromStart(*source, settings, writer, head, result);
+    if (settings.search == SearchMode::WholeFile)
+        convertWholeFile(*source, settings, writer, observer, result, stopped);
+    else
+        convertFromStart(*source, settings, writer, observer, head, result, stopped);
     return result;
 }
 
-void count(const FileResult& result, RunReport& report) {
+void count(const FileResult& result, bool abandoned, RunReport& report) {
     RunCounts& counts = report.counts;
-    if (result.outcome == FileResult::Outcome::Skipped)
+    if (result.outcome == FileResult::Outcome::Skipped && !abandoned)
         ++counts.skipped;
-    if (result.modules.empty() && result.outcome == FileResult::Outcome::Failed) {
-        ++counts.failed;
-        report.failures.push_back(result);
-        return;
-    }
+    bool moduleFailed = false;
     for (const ModuleResult& module : result.modules) {
         switch (module.status) {
         case ModuleResult::Status::Converted:
@@ -112,14 +168,22 @@ void count(const FileResult& result, RunReport& report) {
             break;
         case ModuleResult::Status::Failed:
             ++counts.failed;
+            moduleFailed = true;
             FileResult failure = result;
             failure.reason = module.reason;
-            failure.modules.clear();
+            failure.modules = {module};
             report.failures.push_back(std::move(failure));
             continue;
         }
         if (module.missing > 0)
             ++counts.truncated;
+    }
+    // The file itself failed: it could not be opened or read.
+    if (result.outcome == FileResult::Outcome::Failed && !moduleFailed) {
+        ++counts.failed;
+        FileResult failure = result;
+        failure.modules.clear();
+        report.failures.push_back(std::move(failure));
     }
 }
 
@@ -164,11 +228,15 @@ RunReport runConversion(RunItems& items, const std::function<RunSettings()>& set
     for (int index = 0; index < items.count(); ++index) {
         if (!items.isSelected(index))
             continue;
-        FileResult result =
-            convertOne(items.item(index), settings(), fs, writer, std::span(head->data(), kHeadWindowSize));
-        count(result, report);
-        observer.fileDone(result, report.counts);
-        if (observer.stopRequested()) {
+        bool abandoned = false;
+        FileResult result = convertOne(items.item(index), settings(), fs, writer, observer,
+                                       std::span(head->data(), kHeadWindowSize), abandoned);
+        count(result, abandoned, report);
+        if (!abandoned)
+            observer.fileDone(result, report.counts);
+        if (abandoned || observer.stopRequested()) {
+            // The file abandoned in hand is not finished either; modules it had already given stay whole.
+            report.stoppedBefore = abandoned ? 1 : 0;
             for (int rest = index + 1; rest < items.count(); ++rest)
                 report.stoppedBefore += items.isSelected(rest) ? 1 : 0;
             if (report.stoppedBefore > 0)

@@ -89,7 +89,10 @@ public:
     /// No file has been read yet.
     virtual void runStarted(int /*selectedCount*/) {}
     virtual void fileDone(const FileResult& /*result*/, const RunCounts& /*counts*/) {}
-    /// Asked after every file; true ends the run there.
+    /// Within the file in hand: how far the copy or the search has got, in bytes of the file.
+    virtual void fileProgress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    /// Asked after every file, and now and then within a long one; true ends the run: the file in
+    /// hand is abandoned cleanly (nothing of the module in hand is published) and counts as not finished.
     virtual bool stopRequested() { return false; }
 };
 

@@ -88,6 +88,9 @@ public:
             ::unlink(m_temporaryPath.c_str());
     }
 
+    /// Where the next copy into this file starts: the end of what was copied so far.
+    std::uint64_t end = 0;
+
     bool publish(const std::string& path, std::string& error) {
         if (m_temporaryPath.empty())
             return publishUnnamed(path, error);
@@ -162,8 +165,8 @@ bool isKernelCopyUnsupported(int code) {
 
 // Copies length bytes at inOffset of in to outOffset of outFd: by the kernel while it can (no
 // bytes pass through this process), else in chunks, after which kernelCopy is false for the rest.
-bool copyRange(PosixInputFile& in, off_t inOffset, int outFd, off_t outOffset, std::uint64_t length,
-               bool& kernelCopy, std::string& error) {
+bool copyRange(PosixInputFile& in, off_t inOffset, int outFd, off_t outOffset, std::uint64_t length, bool& kernelCopy,
+               std::string& error) {
     while (length > 0 && kernelCopy) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
         const ssize_t copied = ::copy_file_range(in.fd(), &inOffset, outFd, &outOffset, want, 0);
@@ -222,7 +225,7 @@ std::unique_ptr<InputFile> DiskFileSystem::openForReading(const std::string& pat
         struct stat st {};
         // A socket cannot be opened at all; say what it is rather than "No such device or address".
         error = code == ENXIO && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? kNotARegularFile
-                                                                                          : errnoText(code);
+                                                                                        : errnoText(code);
         return nullptr;
     }
     auto file = std::make_unique<PosixInputFile>(fd);
@@ -372,8 +375,10 @@ bool DiskFileSystem::createDirectories(const std::string& path, std::string& err
 bool DiskFileSystem::copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
                           std::string& error) {
     auto& in = dynamic_cast<PosixInputFile&>(from);
-    const int outFd = dynamic_cast<PosixOutputFile&>(to).fd();
+    auto& out = dynamic_cast<PosixOutputFile&>(to);
+    const int outFd = out.fd();
     const auto start = static_cast<off_t>(offset);
+    const auto outStart = static_cast<off_t>(out.end);
     const auto end = static_cast<off_t>(offset + length);
     bool kernelCopy = true;
     bool holesKnown = true;
@@ -397,13 +402,15 @@ bool DiskFileSystem::copy(InputFile& from, std::uint64_t offset, std::uint64_t l
         }
         if (dataStart >= end)
             break;
-        if (!copyRange(in, dataStart, outFd, dataStart - start, static_cast<std::uint64_t>(dataEnd - dataStart),
-                       kernelCopy, error))
+        if (!copyRange(in, dataStart, outFd, outStart + (dataStart - start),
+                       static_cast<std::uint64_t>(dataEnd - dataStart), kernelCopy, error))
             return false;
         at = written = dataEnd;
     }
-    if (written == end)
+    if (written == end) {
+        out.end += length;
         return true;
+    }
     // A trailing hole: the source must still reach the module's end, and the output gets its length.
     struct stat st {};
     if (::fstat(in.fd(), &st) != 0) {
@@ -414,10 +421,11 @@ bool DiskFileSystem::copy(InputFile& from, std::uint64_t offset, std::uint64_t l
         error = kSourceEndedEarly;
         return false;
     }
-    if (::ftruncate(outFd, end - start) != 0) {
+    if (::ftruncate(outFd, outStart + (end - start)) != 0) {
         error = errnoText(errno);
         return false;
     }
+    out.end += length;
     return true;
 }
 

@@ -293,7 +293,9 @@ void DiskFileSystem::removeStaleTemporaries(const std::string& folder) {
         return;
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
     const std::uint64_t dayAgo = ticks(now) - 24ull * 60 * 60 * 10000000; // FILETIME counts 100 ns
     WIN32_FIND_DATAW found{};
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);

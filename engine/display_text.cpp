@@ -53,13 +53,27 @@ void appendHexByte(std::string& out, unsigned char byte) {
 
 void appendEscapedControl(std::string& out, std::string_view bytes, char32_t c) {
     switch (c) {
-    case '\a': out += "\\a"; return;
-    case '\b': out += "\\b"; return;
-    case '\t': out += "\\t"; return;
-    case '\n': out += "\\n"; return;
-    case '\v': out += "\\v"; return;
-    case '\f': out += "\\f"; return;
-    case '\r': out += "\\r"; return;
+    case '\a':
+        out += "\\a";
+        return;
+    case '\b':
+        out += "\\b";
+        return;
+    case '\t':
+        out += "\\t";
+        return;
+    case '\n':
+        out += "\\n";
+        return;
+    case '\v':
+        out += "\\v";
+        return;
+    case '\f':
+        out += "\\f";
+        return;
+    case '\r':
+        out += "\\r";
+        return;
     default:
         for (const char b : bytes)
             appendHexByte(out, static_cast<unsigned char>(b));

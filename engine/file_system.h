@@ -81,8 +81,9 @@ public:
     /// The entries of folder, "." and ".." left out, in no particular order. False with error set
     /// when the folder cannot be read.
     virtual bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) = 0;
-    /// Writes exactly length bytes of from, starting at offset, into the temporary to, from its start;
-    /// holes of the source stay holes where the disk keeps them. A source that ends early fails.
+    /// Writes exactly length bytes of from, starting at offset, into the temporary to, after what
+    /// earlier copies into it wrote (a long module is copied piece by piece); holes of the source
+    /// stay holes where the disk keeps them. A source that ends early fails.
     virtual bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
                       std::string& error) = 0;
 };

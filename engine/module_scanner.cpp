@@ -4,7 +4,12 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zendrow {
 
@@ -511,6 +516,11 @@ Verdict checkMod(Source& source, std::uint64_t start, unsigned channels, FoundMo
 
 enum class Tag : std::uint8_t { None, It, S3m, Xm, Mod };
 
+// The third and fourth bytes of every signature (of "Exte" for XM); the table checks each tag's
+// bytes are here, as the fast search skips positions whose bytes are not.
+constexpr char kThirdBytes[] = {'P', 'R', 't', 'K', 'T', 'H', '8', 'C', 'Z'};
+constexpr char kFourthBytes[] = {'M', 'e', '.', '!', '4', 'N', '1', 'A', 'H', '2', '3'};
+
 struct TagEntry {
     std::uint32_t key = 0; ///< the four bytes as a little-endian number; 0 for an empty slot
     Tag tag = Tag::None;
@@ -571,6 +581,11 @@ private:
             slot = (slot + 1) % m_slots.size();
         m_slots[slot] = {k, tag, static_cast<std::uint8_t>(channels)};
         const std::uint16_t lastTwo = static_cast<std::uint16_t>(k >> 16);
+        auto holds = [](const auto& set, char c) {
+            return std::find(std::begin(set), std::end(set), c) != std::end(set);
+        };
+        if (!holds(kThirdBytes, text[2]) || !holds(kFourthBytes, text[3]))
+            throw std::logic_error("a signature's bytes are missing from the fast search");
         m_pairs[lastTwo >> 6] |= std::uint64_t{1} << (lastTwo & 63);
     }
 
@@ -614,9 +629,29 @@ void findCandidates(const std::uint8_t* data, std::size_t end, std::uint64_t bas
             return; // another chunk's candidate
         out.push_back({static_cast<std::uint32_t>(start - base), entry->tag, entry->channels});
     };
-    // The hot loop: one table bit for the pair that would end a signature, no branches taken on
-    // the random bytes that make up most containers.
     std::size_t pos = 0;
+#if defined(__SSE2__)
+    // The hot loop, 16 positions at a time: a position can start a signature only when its third
+    // byte is one of the signatures' third bytes and its fourth one of their fourth bytes. Random
+    // bytes pass about once in 600 positions; the table then decides.
+    auto anyOf = [](__m128i bytes, const auto& set) {
+        __m128i hit = _mm_setzero_si128();
+        for (const char c : set)
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)));
+        return hit;
+    };
+    for (; pos + 19 <= end; pos += 16) {
+        const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 2));
+        const __m128i fourth = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos + 3));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(anyOf(third, kThirdBytes), anyOf(fourth, kFourthBytes))));
+        while (hits != 0) {
+            consider(pos + static_cast<std::size_t>(std::countr_zero(hits)));
+            hits &= hits - 1;
+        }
+    }
+#endif
+    // One table bit for the pair that would end a signature, eight positions at a time.
     for (; pos + 8 <= last + 1; pos += 8) {
         std::uint64_t word; // bytes pos + 2 to pos + 9, the first in the low bits
         std::memcpy(&word, data + pos + 2, 8);

@@ -6,21 +6,26 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=build-windows
 
-scripts/setup.sh cmake make libgtest-dev libcli11-dev nlohmann-json3-dev g++-mingw-w64-x86-64-posix wine64 wine
-
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DZENDROW_BUILD_UI=OFF \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+scripts/setup.sh wine64 wine
+scripts/build-windows.sh
 
 # A Wine prefix of our own, made quietly: no Mono or Gecko prompts, no debug chatter.
 export WINEPREFIX=$PWD/$build_dir/wine-prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A server left behind by an interrupted run would keep the old settings; start from none.
+wineserver --kill 2>/dev/null || true
+wineserver --wait 2>/dev/null || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX"
-    wineboot --init >"$build_dir/wineboot.log" 2>&1 || { cat "$build_dir/wineboot.log"; exit 1; }
+    wineboot --init >"$build_dir/wineboot.log" 2>&1 </dev/null || { cat "$build_dir/wineboot.log"; exit 1; }
+    wineserver --wait
 fi
-wineserver --wait
 
-status=0
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@" || status=$?
-wineserver --kill || true
-exit $status
+# One Wine server for the whole run. Left to itself the server quits a moment after its last
+# process ends, and a test that connects just then dies with "recvmsg: Connection reset by peer".
+wineserver --persistent
+trap 'wineserver --kill 2>/dev/null || true' EXIT
+# The first Wine process starts Wine's own services, which live as long as the server and keep
+# that process's output open; CTest would wait on a test's output forever, so they get none.
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"

@@ -19,15 +19,24 @@
 #include "engine/output_naming.h"
 #include "engine/utf8_path.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/module_builder.h"
 #include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
 
 namespace zendrow {
 namespace {
 
+using test::Bytes;
 using test::readFile;
 using test::writeFile;
 namespace fs = std::filesystem;
+
+// A path as a JSON string holds it: Windows paths have backslashes, which JSON escapes.
+std::string json(std::string text) {
+    for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
+        text.insert(at, 1, '\\');
+    return text;
+}
 
 struct Outcome {
     int status;
@@ -161,15 +170,15 @@ TEST_F(CommandLineTest, Destination) {
 
 TEST_F(CommandLineTest, UsageErrors) {
     // An empty value (an unset variable in a script) is refused, not taken as some default.
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {},
-             {"--names", "title", in("b.vnr")},
-             {"--bogus", in("b.vnr")},
-             {"--dest"},
-             {"--dest", "", in("b.vnr")},
-             {"--names", "", in("b.vnr")},
-             {"--mask", "", "--dest", m_dir / "out", m_dir / "in"},
-             {"--dest", m_dir / "out", ""}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--names", "title", in("b.vnr")},
+                                               {"--bogus", in("b.vnr")},
+                                               {"--dest"},
+                                               {"--dest", "", in("b.vnr")},
+                                               {"--names", "", in("b.vnr")},
+                                               {"--mask", "", "--dest", m_dir / "out", m_dir / "in"},
+                                               {"--dest", m_dir / "out", ""}}) {
         SCOPED_TRACE(testing::PrintToString(args));
         const Outcome r = run(args);
         EXPECT_EQ(r.status, 2);
@@ -234,12 +243,6 @@ TEST_F(CommandLineTest, JsonLinesInTheDocumentedShape) {
     const Outcome r = run({"--json", "--dest", m_dir / "out", m_dir / "in", in("nope.vnr")});
     EXPECT_EQ(r.status, 1);
     const std::string noSuchFile = test::faultText(test::Fault::NoSuchFile);
-    // Paths as JSON strings: Windows paths have backslashes, which JSON escapes.
-    const auto json = [](std::string text) {
-        for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
-            text.insert(at, 1, '\\');
-        return text;
-    };
     EXPECT_EQ(r.out,
               R"({"source":")" + json(in("A.VNR")) + R"(","kind":"s3m","offset":60,"length":)" +
                   std::to_string(test::s3mModule("Alpha").size()) + R"(,"title":"Alpha","output":")" +
@@ -263,6 +266,44 @@ TEST_F(CommandLineTest, JsonShowsNamesThatAreNotUtf8WithReplacementCharacters) {
     EXPECT_TRUE(fs::exists(out("M\xdcSIK.it")));
 }
 #endif
+
+// --scan: a line per module with its offset and length, a truncated one said so, numbered names.
+TEST_F(CommandLineTest, ScanPrintsEachModuleWithItsPlace) {
+    const Bytes it = test::buildIt({.title = "Song"});
+    const Bytes mod = test::buildMod({.title = "Song", .sampleWords = {3000}});
+    const std::size_t modAt = 0x1A2B0;
+    writeFile(in("pak.dat"),
+              test::containerOf({{5, it}, {modAt, mod}}, modAt + mod.size()).substr(0, modAt + mod.size() - 100));
+    const Outcome r = run({"--scan", "--dest", m_dir / "out", in("pak.dat")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "converted  " + in("pak.dat") + " @0x5 (" + std::to_string(it.size()) + " bytes) -> " +
+                         out("Song.it") + "\nconverted  " + in("pak.dat") + " @0x1A2B0 (" +
+                         std::to_string(mod.size() - 100) + " bytes, truncated: 100 bytes missing) -> " +
+                         out("Song.mod") +
+                         "\n2 file(s) converted succesfully,\n0 file(s) skipped.\n"
+                         "1 module(s) truncated.\n");
+    EXPECT_EQ(readFile(out("Song.it")), it);
+
+    const Outcome again = run({"--scan", "--quiet", "--json", "--dest", m_dir / "out", in("pak.dat")});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find(R"("output":")" + json(out("Song (2).it")) + R"(","status":"converted"})"),
+              std::string::npos)
+        << again.out;
+    EXPECT_NE(again.out.find(R"(,"status":"converted","missing":100})"), std::string::npos) << again.out;
+    EXPECT_TRUE(again.out.ends_with(R"({"totals":{"converted":2,"found":0,"skipped":0,"failed":0,"truncated":1}})"
+                                    "\n"));
+}
+
+// --list writes nothing, not even a missing destination, and shows what would be written.
+TEST_F(CommandLineTest, ListWritesNothing) {
+    const std::string dest = m_dir / "not-yet";
+    const Outcome r = run({"--list", "--dest", dest, in("b.vnr"), in("c.vnr")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "found      " + in("b.vnr") + " @0x21 (" + std::to_string(test::itModule("Beta").size()) +
+                         " bytes) it \"Beta\" -> " + joinPath(dest, "Beta.it") + "\nskipped    " + in("c.vnr") +
+                         " (no module)\n1 module(s) found,\n1 file(s) skipped.\n");
+    EXPECT_FALSE(fs::exists(dest));
+}
 
 // The installed program itself: exit status and the streams as a shell sees them.
 TEST_F(CommandLineTest, ProgramEndToEnd) {
@@ -322,14 +363,13 @@ TEST_F(CommandLineTest, ProgramPrintsNamesEscaped) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const Outcome r = runProgram({"--mask", "*", "--names", "source", "--dest", m_dir / "out", folder, pipe});
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
-    EXPECT_EQ(r.out,
-              "skipped    $'" + folder + "/\\x1b]0;pwned\\a\\x1b[2J\\x1b[31m.vnr' (no module)\n" +
-                  "converted  $'" + folder + "/x.vnr\\nconverted  passwd -> owned\\n.vnr' -> $'" +
-                  out("x.vnr\\nconverted  passwd -> owned\\n.it") + "'\n" + "converted  $'" + folder +
-                  "/\\xff.vnr' -> $'" + out("\\xff.it") + "'\n" + "failed     $'" + m_dir.str() +
-                  "/p\\nq.vnr': cannot open: not a regular file\n" +
-                  "2 file(s) converted succesfully,\n1 file(s) skipped.\n1 file(s) failed:\n" +
-                  "$'p\\nq.vnr': cannot open: not a regular file\n");
+    EXPECT_EQ(r.out, "skipped    $'" + folder + "/\\x1b]0;pwned\\a\\x1b[2J\\x1b[31m.vnr' (no module)\n" +
+                         "converted  $'" + folder + "/x.vnr\\nconverted  passwd -> owned\\n.vnr' -> $'" +
+                         out("x.vnr\\nconverted  passwd -> owned\\n.it") + "'\n" + "converted  $'" + folder +
+                         "/\\xff.vnr' -> $'" + out("\\xff.it") + "'\n" + "failed     $'" + m_dir.str() +
+                         "/p\\nq.vnr': cannot open: not a regular file\n" +
+                         "2 file(s) converted succesfully,\n1 file(s) skipped.\n1 file(s) failed:\n" +
+                         "$'p\\nq.vnr': cannot open: not a regular file\n");
     EXPECT_EQ(r.status, 1);
 }
 #endif

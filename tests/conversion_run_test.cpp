@@ -9,6 +9,7 @@
 #include "tests/support/fake_run_host.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/module_builder.h"
 #include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
 
@@ -222,6 +223,112 @@ TEST_F(ConversionRunTest, StopAfterTheLastFileIsACompleteRun) {
     const RunReport report = frontEnd.run(disk);
     EXPECT_EQ(report.status, RunReport::Status::Completed);
     EXPECT_EQ(report.summary(), "1 file(s) converted succesfully,\n0 file(s) skipped.");
+}
+
+// The whole-file search writes every module exactly as long as it is, names repeated titles with
+// numbers per extension, and never moves what is in the way.
+TEST_F(ConversionRunTest, WholeFileWritesEveryModuleUnderNumberedNames) {
+    const Bytes first = test::buildIt({.title = "Song"});
+    const Bytes xm = test::buildXm({.title = "Song"});
+    const Bytes second = test::buildIt({.title = "Song", .patterns = 2});
+    const std::size_t xmAt = 1000 + first.size() + 77;
+    const std::size_t secondAt = xmAt + xm.size() + 501;
+    addItem("pak.vnr",
+            test::containerOf({{1000, first}, {xmAt, xm}, {secondAt, second}}, secondAt + second.size() + 300));
+    writeFile(out("Song.it"), "the user's own");
+    frontEnd.current.search = SearchMode::WholeFile;
+
+    const RunReport report = frontEnd.run(disk);
+    EXPECT_EQ(report.counts.converted, 3);
+    EXPECT_EQ(report.summary(), "3 file(s) converted succesfully,\n0 file(s) skipped.");
+    EXPECT_EQ(readFile(out("Song.it")), "the user's own");
+    EXPECT_EQ(readFile(out("Song (2).it")), first);
+    EXPECT_EQ(readFile(out("Song.xm")), xm);
+    EXPECT_EQ(readFile(out("Song (3).it")), second);
+    EXPECT_FALSE(fs::exists(out("Song.it.old")));
+    ASSERT_EQ(frontEnd.results.size(), 1u);
+    const std::vector<ModuleResult>& modules = frontEnd.results[0].modules;
+    ASSERT_EQ(modules.size(), 3u);
+    EXPECT_EQ(modules[1].kind, ModuleKind::XM);
+    EXPECT_EQ(modules[1].offset, xmAt);
+    EXPECT_EQ(modules[1].length, xm.size());
+    EXPECT_EQ(modules[1].title, "Song");
+}
+
+TEST_F(ConversionRunTest, WholeFileWritesATruncatedModuleAndCountsIt) {
+    const Bytes mod = test::buildMod({.title = "Cut", .sampleWords = {4000}});
+    const std::size_t kept = mod.size() - 1000;
+    addItem("cut.vnr", test::junk(40) + mod.substr(0, kept));
+    frontEnd.current.search = SearchMode::WholeFile;
+    frontEnd.current.naming = NamingRule::FromSourceFiles;
+    const RunReport report = frontEnd.run(disk);
+    EXPECT_EQ(report.counts.truncated, 1);
+    EXPECT_EQ(report.summary(), "1 file(s) converted succesfully,\n0 file(s) skipped.\n1 module(s) truncated.");
+    EXPECT_EQ(readFile(out("cut.mod")), mod.substr(0, kept));
+    ASSERT_EQ(frontEnd.results.at(0).modules.size(), 1u);
+    EXPECT_EQ(frontEnd.results[0].modules[0].missing, 1000u);
+}
+
+// A listing writes nothing, and gives the names a real run would give at that moment, earlier
+// modules of the same run included.
+TEST_F(ConversionRunTest, ListingNamesWithoutWriting) {
+    struct Case {
+        const char* description;
+        SearchMode search;
+        std::vector<std::string> expected;
+    };
+    for (const Case& c : {Case{"file start: .old taken by then", SearchMode::FileStart, {"Song.it", "b.it"}},
+                          Case{"whole file: numbered", SearchMode::WholeFile, {"Song (2).it", "Song (3).it"}}}) {
+        SCOPED_TRACE(c.description);
+        test::TempDir dir;
+        frontEnd = {};
+        frontEnd.listFolder = dir.str();
+        frontEnd.current.destination = dir / "dest";
+        fs::create_directory(frontEnd.current.destination);
+        writeFile(dir / "dest/Song.it", "in the way");
+        for (const char* name : {"a.vnr", "b.vnr"}) {
+            writeFile(dir / name, test::buildIt({.title = "Song"}));
+            frontEnd.items.push_back(name);
+            frontEnd.selected.push_back(true);
+        }
+        frontEnd.current.search = c.search;
+        frontEnd.current.listOnly = true;
+        const RunReport report = frontEnd.run(disk);
+        EXPECT_EQ(report.counts.found, 2);
+        EXPECT_EQ(report.counts.converted, 0);
+        ASSERT_EQ(frontEnd.results.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i) {
+            ASSERT_EQ(frontEnd.results[i].modules.size(), 1u);
+            EXPECT_EQ(frontEnd.results[i].modules[0].status, ModuleResult::Status::Found);
+            EXPECT_EQ(frontEnd.results[i].modules[0].outputPath, joinPath(frontEnd.current.destination, c.expected[i]));
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(frontEnd.current.destination), fs::directory_iterator()), 1);
+        EXPECT_EQ(report.summary(), "2 module(s) found,\n0 file(s) skipped.");
+    }
+}
+
+// A stop during a long copy abandons the module in hand: nothing of it is published, nothing is
+// moved aside, and the file counts as not finished.
+TEST_F(ConversionRunTest, StopDuringALongCopyAbandonsTheModuleCleanly) {
+    addItem("a.vnr", test::itModule("Alpha"));
+    addItem("huge.vnr", test::itModule("Huge"));
+    addItem("c.vnr", test::itModule("Gamma"));
+    // A 200 MiB module that takes no room: a hole after its header.
+    fs::resize_file(m_dir / "src/huge.vnr", std::uint64_t{200} << 20);
+    writeFile(out("Huge.it"), "the user's own");
+    frontEnd.stopAfterFile = [&](FakeRun& f) { return f.results.size() == 1 && !f.progress.empty(); };
+    const RunReport report = frontEnd.run(disk);
+    EXPECT_EQ(report.status, RunReport::Status::Stopped);
+    EXPECT_EQ(report.stoppedBefore, 2);
+    EXPECT_EQ(report.counts.converted, 1);
+    EXPECT_EQ(report.counts.skipped, 0);
+    ASSERT_FALSE(frontEnd.progress.empty());
+    EXPECT_LT(frontEnd.progress.back(), std::uint64_t{200} << 20);
+    EXPECT_EQ(readFile(out("Huge.it")), "the user's own");
+    EXPECT_FALSE(fs::exists(out("Huge.it.old")));
+    EXPECT_FALSE(fs::exists(out("Gamma.it")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(frontEnd.current.destination), fs::directory_iterator()), 2)
+        << "Alpha.it and the user's own file, no temporary left";
 }
 
 TEST_F(ConversionRunTest, SameTitleTwiceLeavesTheFirstAsOld) {

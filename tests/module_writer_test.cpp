@@ -49,7 +49,9 @@ protected:
         const std::span<const std::uint8_t> window(head, static_cast<std::size_t>(got));
         const LocateResult located = locateModule(window);
         EXPECT_TRUE(located.found);
-        return ModuleWriter(m_fs).write(*source, located, moduleTitle(window, located), itemName, rule, destination);
+        return ModuleWriter(m_fs).write(*source,
+                                        {located.kind, located.start, std::nullopt, moduleTitle(window, located)},
+                                        itemName, rule, destination, NameClash::MoveAside);
     }
 
     std::string dest() const { return m_dir / "dest"; }
@@ -289,7 +291,8 @@ TEST(ModuleWriterLargeFiles, ContainersOver4GiBKeepFullLengths) {
     RecordingFileSystem disk;
     SizedInput source(std::uint64_t{5} << 30);
     const LocateResult located{true, ModuleKind::S3M, 200};
-    const WriteResult r = ModuleWriter(disk).write(source, located, "Big", "Big.vnr", NamingRule::Original, "/dest");
+    const WriteResult r = ModuleWriter(disk).write(source, {located.kind, located.start, std::nullopt, "Big"},
+                                                   "Big.vnr", NamingRule::Original, "/dest", NameClash::MoveAside);
     ASSERT_TRUE(r.written) << r.reason;
     EXPECT_EQ(disk.copiedOffset, 200u);
     EXPECT_EQ(disk.copiedLength, (std::uint64_t{5} << 30) - 200);

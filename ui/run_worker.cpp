@@ -45,6 +45,15 @@ void RunWorker::fileDone(const zendrow::FileResult&, const zendrow::RunCounts& c
     emit fileFinished(counts.converted, counts.skipped);
 }
 
+void RunWorker::fileProgress(std::uint64_t done, std::uint64_t total) {
+    // Reports come often within a long file; a new one only when the bar would move.
+    const std::uint64_t step = total / 1000 + 1;
+    if (done != total && done / step == m_lastProgress / step && done >= m_lastProgress)
+        return;
+    m_lastProgress = done;
+    emit progressInFile(done, total);
+}
+
 void RunWorker::run() {
     try {
         m_report = zendrow::runConversion(

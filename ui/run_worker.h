@@ -59,6 +59,7 @@ private:
 
     void runStarted(int selectedCount) override { emit started(selectedCount); }
     void fileDone(const zendrow::FileResult& result, const zendrow::RunCounts& counts) override;
+    void fileProgress(std::uint64_t done, std::uint64_t total) override;
 
     zendrow::FileSystem& m_fs;
     std::atomic<bool> m_stop = false;
@@ -69,6 +70,7 @@ private:
     std::vector<bool> m_selected;
     zendrow::RunSettings m_settings;
 
+    std::uint64_t m_lastProgress = 0;
     zendrow::RunReport m_report;
     QString m_error;
 };

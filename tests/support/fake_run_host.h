@@ -20,6 +20,7 @@ struct FakeRun : RunItems, RunObserver {
     std::vector<int> started;
     std::vector<FileResult> results;
     std::vector<RunCounts> counts;
+    std::vector<std::uint64_t> progress; ///< bytes done within the file in hand, as reported
     int settingsAsked = 0;
     std::function<void(FakeRun&)> onFileDone;
     std::function<bool(FakeRun&)> stopAfterFile;
@@ -36,6 +37,7 @@ struct FakeRun : RunItems, RunObserver {
         if (onFileDone)
             onFileDone(*this);
     }
+    void fileProgress(std::uint64_t done, std::uint64_t) override { progress.push_back(done); }
     bool stopRequested() override { return stopAfterFile && stopAfterFile(*this); }
 
     RunReport run(FileSystem& fs) {

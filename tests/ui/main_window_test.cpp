@@ -24,6 +24,7 @@
 
 #include "engine/folder_listing.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/module_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/window_fixtures.h"
 #include "ui/file_list.h"
@@ -122,6 +123,8 @@ private slots:
     void runStaysLive();
     void stopDuringRun_data();
     void stopDuringRun();
+    void progressWithinALongFile_data();
+    void progressWithinALongFile();
     void searchOption_data();
     void searchOption();
     void escapedErrorIsShown_data();
@@ -1203,24 +1206,104 @@ void MainWindowTest::stopDuringRun() {
     QVERIFY(!stop.isVisible());
 }
 
+void MainWindowTest::progressWithinALongFile_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("carries on") << false;
+    QTest::newRow("stopped in the middle") << true;
+}
+
+void MainWindowTest::progressWithinALongFile() {
+    QFETCH(bool, stop);
+    // A module of 150 MiB, mostly a hole, so that it is copied in several pieces.
+    constexpr qint64 kSize = qint64{150} << 20;
+    write(QStringLiteral("long.vnr"), container(16, itModule("Long")));
+    {
+        QFile file(path(QStringLiteral("long.vnr")));
+        QVERIFY(file.resize(kSize));
+    }
+    QVERIFY(QDir().mkdir(path(QStringLiteral("out"))));
+    makeWindow();
+    destination().setText(QStringLiteral("out"));
+    list().selectAll();
+    m_disk->holdCopyAt(2);
+
+    QTest::mouseClick(&convert(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_disk->holding(), 20000);
+    // Part of the one file is done, and the bar shows it.
+    QTRY_VERIFY(progress().value() > 0);
+    QVERIFY(progress().value() < progress().maximum());
+    if (stop)
+        QTest::mouseClick(child("stopButton"), Qt::LeftButton);
+    m_disk->release();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isRunning(), 60000);
+
+    QCOMPARE(m_dialogs->summaries.size(), 1);
+    if (stop) {
+        // The file in hand is abandoned: nothing of it in the destination, not even a temporary.
+        QCOMPARE(m_dialogs->summaries.first(),
+                 QStringLiteral("0 file(s) converted succesfully,\n0 file(s) skipped.\nStopped before 1 file(s)."));
+        QCOMPARE(outputsIn(QStringLiteral("out")), QStringList());
+    } else {
+        QCOMPARE(m_dialogs->summaries.first(), QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped."));
+        QCOMPARE(outputsIn(QStringLiteral("out")), QStringList{QStringLiteral("Long.it")});
+        QCOMPARE(QFileInfo(path(QStringLiteral("out/Long.it"))).size(), kSize - 16);
+    }
+}
+
 void MainWindowTest::searchOption_data() {
     QTest::addColumn<bool>("wholeFile");
-    QTest::newRow("File start") << false;
-    QTest::newRow("Whole file") << true;
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QStringList>("suffixes");
+    // a.vnr holds an IT module at its start; b.vnr an XM and a MOD module further in.
+    QTest::newRow("File start") << false << QStringLiteral("Converted: 1")
+                                << QStringLiteral("1 file(s) converted succesfully,\n1 file(s) skipped.")
+                                << QStringList{QStringLiteral("it")};
+    // Modules are counted, as the command line counts them.
+    QTest::newRow("Whole file") << true << QStringLiteral("Converted: 3")
+                                << QStringLiteral("3 file(s) converted succesfully,\n0 file(s) skipped.")
+                                << QStringList{QStringLiteral("it"), QStringLiteral("mod"), QStringLiteral("xm")};
 }
 
 void MainWindowTest::searchOption() {
     QFETCH(bool, wholeFile);
+    QFETCH(QString, panel);
+    QFETCH(QString, summary);
+    QFETCH(QStringList, suffixes);
+    const Bytes it = buildIt({.title = "Alpha"});
+    const Bytes xm = buildXm({.title = "Beta"});
+    const Bytes mod = buildMod({.title = "Gamma"});
+    write(QStringLiteral("a.vnr"), container(16, it));
+    write(QStringLiteral("b.vnr"),
+          containerOf({{1000, xm}, {1000 + xm.size() + 300, mod}}, xm.size() + mod.size() + 2000));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("out"))));
     makeWindow();
-    auto& group = *child<QGroupBox>("searchGroup");
-    QCOMPARE(group.title(), QStringLiteral(" Search "));
+    QCOMPARE(child<QGroupBox>("searchGroup")->title(), QStringLiteral(" Search "));
     QCOMPARE(child<QRadioButton>("fileStartButton")->text(), QStringLiteral("File start"));
     QCOMPARE(child<QRadioButton>("wholeFileButton")->text(), QStringLiteral("Whole file"));
     QVERIFY(child<QRadioButton>("fileStartButton")->isChecked());
     if (wholeFile)
         clickRadio("wholeFileButton");
     QCOMPARE(child<QRadioButton>("wholeFileButton")->isChecked(), wholeFile);
-    QCOMPARE(child<QRadioButton>("fileStartButton")->isChecked(), !wholeFile);
+    destination().setText(QStringLiteral("out"));
+    list().selectAll();
+    QString panelAtSummary;
+    m_dialogs->onSummary = [&] { panelAtSummary = status().panelText(1); };
+
+    convertAndWait();
+    QCOMPARE(m_dialogs->summaries, QStringList{summary});
+    QCOMPARE(panelAtSummary, panel);
+    QStringList written;
+    for (const QFileInfo& output : QDir(path(QStringLiteral("out"))).entryInfoList(QDir::Files, QDir::Name)) {
+        written << output.suffix();
+        const Bytes bytes = read(QStringLiteral("out/") + output.fileName());
+        QVERIFY2(bytes == (output.suffix() == QStringLiteral("it")   ? it
+                           : output.suffix() == QStringLiteral("xm") ? xm
+                                                                     : mod),
+                 qPrintable(output.fileName()));
+    }
+    written.sort();
+    QCOMPARE(written, suffixes);
 }
 
 void MainWindowTest::escapedErrorIsShown_data() {

@@ -96,6 +96,13 @@ public:
         m_holdAt = openCount;
         m_released = false;
     }
+    /// The copy of a piece of a module with this count (a long module is copied in pieces) waits
+    /// until release(); 0 holds none.
+    void holdCopyAt(int copyCount) {
+        const std::lock_guard lock(m_mutex);
+        m_holdCopyAt = copyCount;
+        m_released = false;
+    }
     /// True while the run waits at the held open.
     bool holding() const { return m_holding; }
     void release() {
@@ -110,15 +117,14 @@ public:
         const int count = ++opened;
         if (beforeOpen)
             beforeOpen(count);
-        {
-            std::unique_lock lock(m_mutex);
-            if (count == m_holdAt) {
-                m_holding = true;
-                m_wake.wait(lock, [this] { return m_released; });
-                m_holding = false;
-            }
-        }
+        wait(count == m_holdAt);
         return DiskFileSystem::openForReading(path, error);
+    }
+    bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
+              std::string& error) override {
+        const int count = ++copies;
+        wait(count == m_holdCopyAt);
+        return DiskFileSystem::copy(from, offset, length, to, error);
     }
     bool createDirectories(const std::string& path, std::string& error) override {
         createdDirectories.push_back(path);
@@ -129,10 +135,22 @@ public:
         return DiskFileSystem::createDirectories(path, error);
     }
 
+    std::atomic<int> copies = 0;
+
 private:
+    void wait(bool hold) {
+        if (!hold)
+            return;
+        std::unique_lock lock(m_mutex);
+        m_holding = true;
+        m_wake.wait(lock, [this] { return m_released; });
+        m_holding = false;
+    }
+
     std::mutex m_mutex;
     std::condition_variable m_wake;
     int m_holdAt = 0;
+    int m_holdCopyAt = 0;
     bool m_released = false;
     std::atomic<bool> m_holding = false;
 };
