@@ -270,6 +270,7 @@ void MainWindowTest::layoutFits() {
                                       child("selectAllBox"),        child("destinationLabel"),
                                       child("destinationEdit"),     child("destinationBrowseButton"),
                                       child("originalNamesButton"), child("sourceNamesButton"),
+                                      child("fileStartButton"),     child("wholeFileButton"),
                                       child("convertButton"),       child("statusBar")};
     // Nothing squeezed below what it needs, nothing outside the window, nothing on top of another.
     for (QWidget* w : controls) {
@@ -295,8 +296,8 @@ void MainWindowTest::layoutFits() {
     for (const char* name : {"sourceBrowseButton", "destinationBrowseButton", "convertButton"})
         QVERIFY2(rectOf(child(name)).right() < size.width() - 1, name);
     // Top to bottom: the source row, the list, Select all, the destination, the names, Convert.
-    const char* const stack[] = {"sourceFolderEdit", "fileList",      "selectAllBox", "destinationEdit",
-                                 "namingGroup",      "convertButton", "statusBar"};
+    const char* const stack[] = {"sourceFolderEdit", "fileList",    "selectAllBox",  "destinationEdit",
+                                 "namingGroup",      "searchGroup", "convertButton", "statusBar"};
     for (std::size_t i = 0; i + 1 < std::size(stack); ++i)
         QVERIFY2(rectOf(child(stack[i])).bottom() < rectOf(child(stack[i + 1])).top(), stack[i]);
     QCOMPARE(rectOf(&status()).bottom(), size.height() - 1);
