@@ -217,13 +217,16 @@ class KillTest : public FaultTest, public testing::WithParamInterface<bool> {};
 TEST_P(KillTest, LeavesNoPartialOutputAndTheFileInTheWayInPlace) {
     add("h.vnr", test::itModule("Huge", Bytes(4 << 20, 'h')));
     writeFile(out("Huge.it"), "the user's");
-    // The dying run may be a fresh start of this program (on Windows it always is), with folders of
-    // its own: it is told where this test's folders are.
+    // The dying run may be a fresh start of this program (on Windows it always is) that has come
+    // this far with folders of its own: it is told where this test's folders are.
+    const bool dyingRun = !GTEST_FLAG_GET(internal_run_death_test).empty();
 #ifdef _WIN32
-    ::_putenv_s("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str());
+    if (!dyingRun)
+        ::_putenv_s("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str());
     const auto killed = testing::ExitedWithCode(9);
 #else
-    ::setenv("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str(), 1);
+    if (!dyingRun)
+        ::setenv("ZENDROW_KILL_TEST_DIR", m_dir.str().c_str(), 1);
     const auto killed = testing::KilledBySignal(SIGKILL);
 #endif
     EXPECT_EXIT(
