@@ -55,8 +55,9 @@ protected:
         std::string error;
         std::unique_ptr<OutputFile> file = m_disk.createTemporary(m_dest, error);
         EXPECT_TRUE(file) << error;
-        if (file)
+        if (file) {
             EXPECT_TRUE(m_disk.copy(*m_source, 0, m_module.size(), *file, error)) << error;
+        }
         return file;
     }
 
