@@ -20,11 +20,14 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION sound)
     # Wrapped here because Debian shows the lines as they stand.
     set(CPACK_PACKAGE_DESCRIPTION [[
-Zendrow finds the Impulse Tracker (.it) and Scream Tracker 3 (.s3m) modules
-held in game container files (.vnr) and writes each one, byte for byte, as a
-standalone file named after its song title or after its container. It has a
-desktop window (zendrow) and a command line (zendrow-cli); it never changes
-the containers and never overwrites a file.]])
+Zendrow finds the tracker music modules held in game container files (.vnr)
+and writes each one, byte for byte, as a standalone file named after its song
+title or after its container: the Impulse Tracker (.it) or Scream Tracker 3
+(.s3m) module at a file's start, or, with the whole-file search, every IT,
+S3M, FastTracker 2 (.xm) and ProTracker (.mod) module anywhere in a file,
+each exactly as long as it is. It has a desktop window (zendrow) and a
+command line (zendrow-cli); it never changes the containers and never
+overwrites a file.]])
     # The libraries the programs link are worked out from the programs themselves. Qt loads its
     # platform plugins at run time, where that cannot see them, and the window cannot start without one.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
