@@ -9,6 +9,7 @@
 namespace zendrow::ui {
 
 QString errorDisplayText(const QString& message) {
+    // Kept on purpose: "?" sorts after the full stop too, so a question reads "Why?.".
     if (!message.isEmpty() && message.back() > u'.')
         return message + u'.';
     return message;

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QDialog>
+#include <QPersistentModelIndex>
 #include <QString>
 
 class QFileSystemModel;
 class QLineEdit;
 class QTreeView;
+
+namespace zendrow {
+class FileSystem;
+}
 
 namespace zendrow::ui {
 
@@ -17,23 +22,33 @@ class Dialogs;
 class FolderDialog : public QDialog {
     Q_OBJECT
 public:
-    /// questions answers the create question and shows a failure to create.
-    FolderDialog(const QString& start, Dialogs& questions, QWidget* parent = nullptr);
+    /// The tree opens at start, shown in view; a relative path typed in the field is taken relative
+    /// to base. questions answers the create question and shows a failure to create; fs creates.
+    FolderDialog(const QString& start, const QString& base, Dialogs& questions, zendrow::FileSystem& fs,
+                 QWidget* parent = nullptr);
 
     /// The chosen folder, absolute, in the platform's own separators.
     QString folder() const;
-    QLineEdit* pathEdit() const { return m_pathEdit; }
 
     void accept() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void createWidgets();
+    void showStartFolder();
     void showFolderOfTree();
     QString typedPath() const;
 
     Dialogs& m_questions;
-    QFileSystemModel* m_model;
-    QTreeView* m_tree;
-    QLineEdit* m_pathEdit;
+    zendrow::FileSystem& m_fs;
+    QString m_base;
+    QFileSystemModel* m_model = nullptr;
+    QTreeView* m_tree = nullptr;
+    QLineEdit* m_pathEdit = nullptr;
+    QPersistentModelIndex m_startIndex;
+    bool m_userMoved = false;
 };
 
 } // namespace zendrow::ui

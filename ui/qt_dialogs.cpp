@@ -1,23 +1,16 @@
 #include "ui/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 
 #include "ui/folder_dialog.h"
 
 namespace zendrow::ui {
-
-namespace {
-
-void showMessage(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text) {
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
-} // namespace
 
 bool QtDialogs::askYesNo(const QString& caption, const QString& text) {
     // No owner window: the question stands on its own, as the destination question of a run does.
@@ -26,13 +19,25 @@ bool QtDialogs::askYesNo(const QString& caption, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void QtDialogs::showSummary(const QString& text) {
-    showMessage(m_owner, QMessageBox::NoIcon, QStringLiteral("Conversion complete!"), text);
+bool QtDialogs::showSummary(const QString& text, const QString& details) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Conversion complete!"), text, QMessageBox::Ok, m_owner);
+    box.setObjectName(QStringLiteral("summaryBox"));
+    box.setWindowModality(Qt::ApplicationModal);
+    QPushButton* openButton = box.addButton(QStringLiteral("Open Folder"), QMessageBox::AcceptRole);
+    openButton->setObjectName(QStringLiteral("openFolderButton"));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
+    box.exec();
+    return box.clickedButton() == openButton;
 }
 
 void QtDialogs::showError(const QString& text) {
     QWidget* owner = m_owner ? m_owner.data() : QApplication::activeWindow();
-    showMessage(owner, QMessageBox::Critical, QStringLiteral("Zendrow"), text);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Zendrow"), text, QMessageBox::Ok, owner);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
 }
 
 std::optional<QString> QtDialogs::chooseSourceFolder() {
@@ -43,11 +48,15 @@ std::optional<QString> QtDialogs::chooseSourceFolder() {
     return QDir::toNativeSeparators(folder);
 }
 
-std::optional<QString> QtDialogs::chooseDestinationFolder(const QString& start) {
-    FolderDialog dialog(start, *this, m_owner);
+std::optional<QString> QtDialogs::chooseDestinationFolder(const QString& start, const QString& base) {
+    FolderDialog dialog(start, base, *this, m_fs, m_owner);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.folder();
+}
+
+void QtDialogs::openFolder(const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 } // namespace zendrow::ui

@@ -1,85 +1,35 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include <QAbstractEventDispatcher>
-#include <QByteArray>
-#include <QDir>
-#include <QEventLoop>
-#include <QFile>
 #include <QScopeGuard>
+#include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include "engine/file_system.h"
 #include "ui/dialogs.h"
 
 namespace zendrow::test {
 
-/// An IT module: "IMPM", the title padded with NULs to its 26-byte field, then body.
-inline QByteArray itModule(const QByteArray& title, const QByteArray& body = "it-body") {
-    QByteArray module = "IMPM" + title;
-    module.append(26 - title.size(), '\0');
-    return module + body;
-}
-
-/// An S3M module: the title padded to 28 bytes, header bytes up to offset 44, "SCRM", then body.
-inline QByteArray s3mModule(const QByteArray& title, const QByteArray& body = "s3m-body") {
-    QByteArray module = title;
-    module.append(44 - title.size(), '\0');
-    return module + "SCRM" + body;
-}
-
-/// A container: a header of its own, then the module.
-inline QByteArray container(const QByteArray& module, int prefix = 16) {
-    return QByteArray(prefix, '\x7f') + module;
-}
-
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the fixture %s", qUtf8Printable(path));
-}
-
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-/// Runs the event loop until it has gone idle twice: the window's idle refresh has run, and what
-/// it changed has been handled. Does not depend on timing, so a busy machine cannot fool it.
-inline void goIdle() {
-    QEventLoop loop;
-    int idleMoments = 0;
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-        if (++idleMoments >= 2)
-            loop.quit();
-        else
-            QTimer::singleShot(0, &loop, [] {}); // wakes the loop for its second idle moment
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit); // a loop that never rests fails the test's checks
-    loop.exec();
-}
-
-/// Runs the event loop for ms milliseconds.
-inline void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 /// Answers the window's dialogs from queues and records what the user would have seen.
 class ScriptedDialogs : public ui::Dialogs {
 public:
     std::deque<bool> answers;
     std::deque<std::optional<QString>> folders;
+    bool openFolderFromSummary = false; ///< the summary's answer: "Open Folder" (true) or OK
     QStringList shown;
     QStringList errors;
     QStringList summaries;
+    QStringList summaryDetails;
+    QStringList openedFolders;
     /// Runs while the summary or an error box would be on screen.
     std::function<void()> onSummary;
     std::function<void()> onError;
@@ -94,11 +44,13 @@ public:
         answers.pop_front();
         return answer;
     }
-    void showSummary(const QString& text) override {
+    bool showSummary(const QString& text, const QString& details) override {
         shown << QStringLiteral("summary");
         summaries << text;
+        summaryDetails << details;
         if (onSummary)
             onSummary();
+        return openFolderFromSummary;
     }
     void showError(const QString& text) override {
         shown << QStringLiteral("error");
@@ -110,9 +62,13 @@ public:
         shown << QStringLiteral("source chooser");
         return nextFolder();
     }
-    std::optional<QString> chooseDestinationFolder(const QString& start) override {
-        shown << QStringLiteral("destination chooser at %1").arg(start);
+    std::optional<QString> chooseDestinationFolder(const QString& start, const QString& base) override {
+        shown << QStringLiteral("destination chooser at %1 from %2").arg(start, base);
         return nextFolder();
+    }
+    void openFolder(const QString& folder) override {
+        shown << QStringLiteral("open folder");
+        openedFolders << folder;
     }
 
 private:
@@ -124,19 +80,79 @@ private:
     }
 };
 
-/// The real disk, with a hook that runs before every source file is opened, so that a test can
-/// make something happen in the middle of a run.
+/// The real disk, with hooks. The run calls them on its own thread: one runs before every source
+/// file is opened; one open can be held until the test lets it go, so that the run stands still in
+/// the middle while the test looks at the window. Folder creation can be refused, and is recorded.
 class HookedDisk : public DiskFileSystem {
 public:
     std::function<void(int openCount)> beforeOpen;
-    int opened = 0;
+    std::atomic<int> opened = 0;
+    bool refuseDirectories = false;
+    std::vector<std::string> createdDirectories;
+
+    /// The open with this count waits until release(); 0 holds none.
+    void holdAt(int openCount) {
+        const std::lock_guard lock(m_mutex);
+        m_holdAt = openCount;
+        m_released = false;
+    }
+    /// The copy of a piece of a module with this count (a long module is copied in pieces) waits
+    /// until release(); 0 holds none.
+    void holdCopyAt(int copyCount) {
+        const std::lock_guard lock(m_mutex);
+        m_holdCopyAt = copyCount;
+        m_released = false;
+    }
+    /// True while the run waits at the held open.
+    bool holding() const { return m_holding; }
+    void release() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_wake.notify_all();
+    }
 
     std::unique_ptr<InputFile> openForReading(const std::string& path, std::string& error) override {
-        ++opened;
+        const int count = ++opened;
         if (beforeOpen)
-            beforeOpen(opened);
+            beforeOpen(count);
+        wait(count == m_holdAt);
         return DiskFileSystem::openForReading(path, error);
     }
+    bool copy(InputFile& from, std::uint64_t offset, std::uint64_t length, OutputFile& to,
+              std::string& error) override {
+        const int count = ++copies;
+        wait(count == m_holdCopyAt);
+        return DiskFileSystem::copy(from, offset, length, to, error);
+    }
+    bool createDirectories(const std::string& path, std::string& error) override {
+        createdDirectories.push_back(path);
+        if (refuseDirectories) {
+            error = "Permission denied";
+            return false;
+        }
+        return DiskFileSystem::createDirectories(path, error);
+    }
+
+    std::atomic<int> copies = 0;
+
+private:
+    void wait(bool hold) {
+        if (!hold)
+            return;
+        std::unique_lock lock(m_mutex);
+        m_holding = true;
+        m_wake.wait(lock, [this] { return m_released; });
+        m_holding = false;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_holdAt = 0;
+    int m_holdCopyAt = 0;
+    bool m_released = false;
+    std::atomic<bool> m_holding = false;
 };
 
 } // namespace zendrow::test

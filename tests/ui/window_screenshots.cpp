@@ -1,20 +1,27 @@
 // Takes the pictures of the window for the documentation: the window at its design size with a few
-// files listed, and the window in the middle of a run. Run it under a real display (Xvfb will do):
+// files listed, the window in the middle of a run, and the summary with its details open. Run it under a real display (Xvfb will do):
 //   xvfb-run -a build/tests/ui/window_screenshots docs/screenshots
 
 #include <cstdio>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/support/fixtures.h"
 #include "tests/ui/window_fixtures.h"
 #include "ui/file_list.h"
-#include "ui/main_form.h"
+#include "ui/main_window.h"
+#include "ui/qt_dialogs.h"
 #include "ui/zendrow_application.h"
 
 using namespace zendrow::test;
@@ -45,7 +52,8 @@ int main(int argc, char** argv) {
     const QString output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QTemporaryDir temp;
     QDir games(temp.path());
-    if (!temp.isValid() || !games.mkpath(QStringLiteral("Ombrix/Data")) || !QDir().mkpath(output))
+    if (!temp.isValid() || !games.mkpath(QStringLiteral("Ombrix/Data")) || !games.mkpath(QStringLiteral("Ombrix/Music")) ||
+        !QDir().mkpath(output))
         return 1;
     const QString data = games.filePath(QStringLiteral("Ombrix/Data"));
     const char* titles[][2] = {{"Ancient Ruins.vnr", "Ancient Ruins"},
@@ -55,36 +63,64 @@ int main(int argc, char** argv) {
                                {"intro.vnr", "Intro"},
                                {"Menu Music.vnr", "Menu"},
                                {"town.vnr", "Town Square"},
-                               {"voices.vnr", nullptr}};
+                               {"voices.vnr", nullptr},
+                               {"water.vnr", "Water"},
+                               {"xtra1.vnr", "Extra 1"},
+                               {"xtra2.vnr", "Extra 2"}};
     for (const auto& [file, title] : titles) {
-        const QByteArray bytes = title ? container(itModule(title, QByteArray(4096, 'm'))) : QByteArray(512, 'v');
-        writeFile(QDir(data).filePath(QString::fromUtf8(file)), bytes);
+        const Bytes bytes = title ? container(16, itModule(title, Bytes(4096, 'm'))) : Bytes(512, 'v');
+        writeFile(QDir(data).filePath(QString::fromUtf8(file)).toStdString(), bytes);
     }
     QDir::setCurrent(data);
 
-    ScriptedDialogs dialogs;
     HookedDisk disk;
+    zendrow::ui::QtDialogs dialogs(disk);
     app.setErrorDialogs(&dialogs);
-    zendrow::ui::TMainForm form(dialogs, disk);
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    zendrow::ui::MainWindow window(dialogs, disk);
+    dialogs.setOwner(&window);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
         return 1;
+    auto* list = window.findChild<zendrow::ui::FileList*>(QStringLiteral("fileList"));
     for (int item : {0, 3, 6})
-        form.FileList->setItemSelected(item, true);
-    form.FileList->setCurrentRow(6, QItemSelectionModel::NoUpdate);
-    runEventLoop(300);
-    bool saved = save(form, output + QStringLiteral("/main_window.png"));
+        list->setItemSelected(item, true);
+    list->selectionModel()->setCurrentIndex(list->model()->index(6, 0), QItemSelectionModel::NoUpdate);
+    QTest::qWait(300);
+    bool saved = save(window, output + QStringLiteral("/main_window.png"));
 
-    form.FileList->selectAll();
-    form.DestDirEdit->setText(QDir::toNativeSeparators(games.filePath(QStringLiteral("Ombrix/Music"))));
-    dialogs.answers.push_back(true);
-    goIdle();
-    disk.beforeOpen = [&](int count) {
-        if (count == 5)
-            saved = save(form, output + QStringLiteral("/during_run.png")) && saved;
-    };
-    form.ConvertBtnClick();
-    if (!dialogs.errors.isEmpty())
-        std::fprintf(stderr, "%s\n", qUtf8Printable(dialogs.errors.join(u'\n')));
+    // A run held in its fifth file, with two files gone since they were listed.
+    list->selectAll();
+    window.findChild<QLineEdit*>(QStringLiteral("destinationEdit"))
+        ->setText(QDir::toNativeSeparators(games.filePath(QStringLiteral("Ombrix/Music"))));
+    for (const char* gone : {"xtra1.vnr", "xtra2.vnr"})
+        QFile::remove(QDir(data).filePath(QString::fromUtf8(gone)));
+    disk.holdAt(5);
+    QMetaObject::invokeMethod(&window, "convertSelectedFiles");
+    QElapsedTimer waited;
+    waited.start();
+    while (!disk.holding() && waited.elapsed() < 10000)
+        QTest::qWait(20);
+    QTest::qWait(300);
+    saved = save(window, output + QStringLiteral("/during_run.png")) && saved;
+
+    // The summary, its details open.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click();
+        }
+        QTest::qWait(300);
+        saved = save(*box, output + QStringLiteral("/summary_details.png")) && saved;
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(50);
+    disk.release();
+    while (window.isRunning())
+        QTest::qWait(50);
     return saved ? 0 : 1;
 }
