@@ -13,12 +13,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
@@ -31,6 +33,7 @@
 #include "ui/folder_dialog.h"
 #include "ui/folder_preload.h"
 #include "ui/main_window.h"
+#include "ui/qt_dialogs.h"
 #include "ui/stat_bar.h"
 #include "ui/zendrow_application.h"
 
@@ -127,6 +130,8 @@ private slots:
     void progressWithinALongFile();
     void searchOption_data();
     void searchOption();
+    void summaryBox_data();
+    void summaryBox();
     void escapedErrorIsShown_data();
     void escapedErrorIsShown();
 
@@ -1305,6 +1310,48 @@ void MainWindowTest::searchOption() {
     }
     written.sort();
     QCOMPARE(written, suffixes);
+}
+
+void MainWindowTest::summaryBox_data() {
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<bool>("openFolder");
+    QTest::newRow("OK, no details") << QString() << false;
+    QTest::newRow("Open Folder, with details")
+        << QStringLiteral("a.vnr: cannot open: gone\nb.vnr: cannot open: gone") << true;
+}
+
+void MainWindowTest::summaryBox() {
+    QFETCH(QString, details);
+    QFETCH(bool, openFolder);
+    // The real box, as the user sees it: answered once it shows.
+    zendrow::ui::QtDialogs dialogs(*m_disk);
+    struct {
+        QString caption, text, detailedText;
+        bool sameRow = false;
+    } seen;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return; // no box: showSummary has already returned
+        seen.caption = box->windowTitle();
+        seen.text = box->text();
+        seen.detailedText = box->detailedText();
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        QAbstractButton* open = box->findChild<QAbstractButton*>(QStringLiteral("openFolderButton"));
+        if (!ok || !open || open->text() != QStringLiteral("Open Folder")) {
+            box->done(0);
+            return;
+        }
+        seen.sameRow = ok->parentWidget() == open->parentWidget() && ok->y() == open->y();
+        (openFolder ? open : ok)->click();
+    });
+    const bool chosen =
+        dialogs.showSummary(QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped."), details);
+    QCOMPARE(chosen, openFolder);
+    QCOMPARE(seen.caption, QStringLiteral("Conversion complete!"));
+    QCOMPARE(seen.text, QStringLiteral("1 file(s) converted succesfully,\n0 file(s) skipped."));
+    QCOMPARE(seen.detailedText, details);
+    QVERIFY(seen.sameRow);
 }
 
 void MainWindowTest::escapedErrorIsShown_data() {
