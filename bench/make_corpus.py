@@ -14,7 +14,8 @@ Checks that OUTDIR holds exactly the modules of DIR/batch: one file per containe
 its title, each of the right size, and a sample of them byte for byte.
 
 Everything comes from a fixed seed, so every machine builds the same bytes. The corpus is built
-in DIR.tmp and renamed to DIR once complete; an existing DIR is left alone.
+in DIR.tmp and moved into DIR once complete, the manifest last; a DIR that holds a manifest is
+left alone (DIR may hold other things: bench/scan.sh keeps its corpus in DIR/scan/).
 """
 
 import os
@@ -170,7 +171,7 @@ def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_corpus.py DIR | make_corpus.py check DIR OUTDIR")
     target = sys.argv[1].rstrip("/")
-    if os.path.isdir(target):
+    if os.path.isfile(os.path.join(target, "manifest.tsv")):
         return
     scratch = target + ".tmp"
     shutil.rmtree(scratch, ignore_errors=True)
@@ -182,7 +183,11 @@ def main():
     with open(os.path.join(scratch, "manifest.tsv"), "w", encoding="utf-8") as f:
         for row in manifest:
             f.write("\t".join(str(field) for field in row) + "\n")
-    os.rename(scratch, target)
+    os.makedirs(target, exist_ok=True)
+    for name in ("batch", "big", "manifest.tsv"):  # the manifest last: it marks a complete corpus
+        shutil.rmtree(os.path.join(target, name), ignore_errors=True)  # left by a move cut short
+        os.rename(os.path.join(scratch, name), os.path.join(target, name))
+    os.rmdir(scratch)
 
 
 if __name__ == "__main__":

@@ -52,7 +52,7 @@ fi
 echo "zendrow-cli: $cli ($("$cli" --version 2>/dev/null | head -1))"
 
 # --- Corpus --------------------------------------------------------------------------------------
-if [ ! -d "$corpus" ]; then
+if [ ! -f "$corpus/manifest.tsv" ]; then
     say "Making the corpus in bench/corpus/ (about 1.6 GiB)"
     python3 "$bench/make_corpus.py" "$corpus"
 fi

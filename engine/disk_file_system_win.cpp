@@ -33,7 +33,7 @@ std::string lastErrorText() {
 bool nameFitsEveryDisk(const std::string& path, std::string& error) {
     const std::size_t slash = path.find_last_of("\\/");
     const std::size_t nameLength = path.size() - (slash == std::string::npos ? 0 : slash + 1);
-    if (nameLength <= 255)
+    if (nameLength <= kMaxNameBytes)
         return true;
     error = windowsErrorText(ERROR_FILENAME_EXCED_RANGE);
     return false;

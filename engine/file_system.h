@@ -115,6 +115,10 @@ private:
     std::set<std::string> m_sweptFolders; ///< folders already cleared of stale temporaries
 };
 
+/// The longest file name, in bytes of UTF-8, that every disk Zendrow writes to takes: Linux's
+/// NAME_MAX, and on Windows the bytes a Linux disk under Wine holds (see the Windows disk layer).
+inline constexpr std::size_t kMaxNameBytes = 255;
+
 /// Temporaries of ours are named kTemporaryPrefix + six letters or digits + kTemporarySuffix.
 inline constexpr const char* kTemporaryPrefix = ".zendrow-";
 inline constexpr const char* kTemporarySuffix = ".tmp";

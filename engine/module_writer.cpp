@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/ascii_text.h"
+
 namespace zendrow {
 
 namespace {
@@ -20,6 +22,13 @@ std::vector<std::string> candidateNames(const ModuleToWrite& module, const std::
             names.push_back(*titleName);
     names.push_back(nameFromSource(itemName, module.kind));
     return names;
+}
+
+// A listing does not try names on the disk, so it leaves out those no disk would take, as the
+// real run's publishing would fail on them.
+bool nameTooLong(const std::string& path) {
+    const auto slash = std::find_if(path.rbegin(), path.rend(), isPathSeparator);
+    return static_cast<std::size_t>(slash - path.rbegin()) > kMaxNameBytes;
 }
 
 } // namespace
@@ -179,9 +188,15 @@ WriteResult ModuleWriter::plan(InputFile& source, const ModuleToWrite& module, c
     for (const std::string& name : candidateNames(module, itemName, rule)) {
         const std::string path = joinPath(destination, name);
         if (clash == NameClash::NextNumber) {
-            for (int number = 1; number <= kMaxNumber && result.outputPath.empty(); ++number)
-                if (!isTaken(numberedName(path, module.kind, number)))
-                    result.outputPath = numberedName(path, module.kind, number);
+            for (int number = 1; number <= kMaxNumber && result.outputPath.empty(); ++number) {
+                const std::string numbered = numberedName(path, module.kind, number);
+                if (nameTooLong(numbered))
+                    break;
+                if (!isTaken(numbered))
+                    result.outputPath = numbered;
+            }
+        } else if (nameTooLong(path)) {
+            continue;
         } else if (!isTaken(path)) {
             result.outputPath = path;
         } else if (m_fs.entryType(path) != FileSystem::EntryType::Directory && !mustStay(source, path) &&

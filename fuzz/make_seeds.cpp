@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     for (const auto& [name, bytes] : containers) {
         write("fuzz_locate", name, headWindow(bytes));
         // The first byte of an extraction input picks the options: bit 0 the naming rule,
-        // bit 1 an existing destination, bit 2 a trailing separator on it.
+        // bit 1 an existing destination, bit 2 a trailing separator on it (fuzz/README.md).
         write("fuzz_extract", name + "_original", '\x00' + bytes);
         write("fuzz_extract", name + "_source", '\x07' + bytes);
     }
@@ -129,8 +129,15 @@ int main(int argc, char** argv) {
         {"mod_cut", junk(7) + mod.substr(0, mod.size() - 9)},
         {"s3m_cut_in_rows", buildS3m({.title = "Cut", .patternsLast = true}).substr(0, 0x60 + 4 + 2 + 40)},
     };
-    for (const Seed& seed : scans)
+    for (const Seed& seed : scans) {
         write("fuzz_scan", seed.name, seed.bytes);
+        // The whole extraction in the whole-file search (bit 3): once plain, once as a listing
+        // (bit 4) by container names into a destination that already holds some of them (bit 5).
+        write("fuzz_extract", std::string("scan_") + seed.name, '\x08' + seed.bytes);
+        write("fuzz_extract", std::string("scan_list_") + seed.name, '\x3f' + seed.bytes);
+    }
+    write("fuzz_extract", "scan_same_title_twice",
+          '\x2a' + containerOf({{5, it}, {it.size() + 9, it}}, 2 * it.size() + 20));
     int fake = 0;
     for (const Bytes& bytes : falseSignatures())
         write("fuzz_scan", "false_" + std::to_string(++fake), bytes);

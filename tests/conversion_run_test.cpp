@@ -307,6 +307,19 @@ TEST_F(ConversionRunTest, ListingNamesWithoutWriting) {
     }
 }
 
+// A title name too long for any disk is not listed: the real run would fall back to the container's.
+TEST_F(ConversionRunTest, ListingGivesTheNameTheRunWouldForATitleTooLongForTheDisk) {
+    addItem("long.vnr", test::itModule(std::string(200, '\xdb'))); // "█" takes 3 bytes of UTF-8
+    frontEnd.current.listOnly = true;
+    frontEnd.run(disk);
+    ASSERT_EQ(frontEnd.results.at(0).modules.size(), 1u);
+    EXPECT_EQ(frontEnd.results[0].modules[0].outputPath, out("long.it"));
+    frontEnd.current.listOnly = false;
+    frontEnd.results.clear();
+    frontEnd.run(disk);
+    EXPECT_EQ(frontEnd.results.at(0).outputPath, out("long.it"));
+}
+
 // A stop during a long copy abandons the module in hand: nothing of it is published, nothing is
 // moved aside, and the file counts as not finished.
 TEST_F(ConversionRunTest, StopDuringALongCopyAbandonsTheModuleCleanly) {
