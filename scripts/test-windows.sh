@@ -28,4 +28,7 @@ trap 'wineserver --kill 2>/dev/null || true' EXIT
 # that process's output open; CTest would wait on a test's output forever, so they get none.
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"
+# One test at a time, with the address space laid out the same every time: under two at a time a
+# test process now and then ended at once with no output at all (about one run in fifteen), which
+# points at Wine's start of a process, not at the tests. Neither step hides a failing test.
+setarch "$(uname -m)" --addr-no-randomize ctest --test-dir "$build_dir" --output-on-failure -j 1 "$@"
