@@ -138,8 +138,8 @@ Bytes itInstrument(std::size_t index, bool hasSamples) {
 
 } // namespace
 
-Bytes buildIt(const ItSpec& spec) {
-    const std::size_t patternCount = static_cast<std::size_t>(spec.patterns + spec.emptyPatterns);
+Bytes buildIt(const ItLayout& layout) {
+    const std::size_t patternCount = static_cast<std::size_t>(layout.patterns + layout.emptyPatterns);
     Bytes orders;
     for (std::size_t i = 0; i < patternCount; ++i)
         orders += static_cast<char>(i);
@@ -147,16 +147,16 @@ Bytes buildIt(const ItSpec& spec) {
 
     Bytes out(0xC0, '\0');
     out.replace(0, 4, "IMPM");
-    putText(out, 4, spec.title, 26);
+    putText(out, 4, layout.title, 26);
     put16(out, 0x1E, 0x1004);
     put16(out, 0x20, static_cast<unsigned>(orders.size()));
-    put16(out, 0x22, static_cast<unsigned>(spec.instruments));
-    put16(out, 0x24, static_cast<unsigned>(spec.samples.size()));
+    put16(out, 0x22, static_cast<unsigned>(layout.instruments));
+    put16(out, 0x24, static_cast<unsigned>(layout.samples.size()));
     put16(out, 0x26, static_cast<unsigned>(patternCount));
     put16(out, 0x28, 0x0214);
     put16(out, 0x2A, 0x0214);
-    put16(out, 0x2C, 1 | 8 | (spec.instruments > 0 ? 4 : 0)); // stereo, linear slides, instruments
-    put16(out, 0x2E, spec.message.empty() ? 0 : 1);
+    put16(out, 0x2C, 1 | 8 | (layout.instruments > 0 ? 4 : 0)); // stereo, linear slides, instruments
+    put16(out, 0x2E, layout.message.empty() ? 0 : 1);
     put8(out, 0x30, 128);
     put8(out, 0x31, 48);
     put8(out, 0x32, 6);
@@ -168,43 +168,43 @@ Bytes buildIt(const ItSpec& spec) {
     }
     out += orders;
     const std::size_t tables = out.size();
-    out += Bytes(4 * (spec.instruments + spec.samples.size() + patternCount), '\0');
+    out += Bytes(4 * (layout.instruments + layout.samples.size() + patternCount), '\0');
     const std::size_t instrumentPointers = tables;
-    const std::size_t samplePointers = instrumentPointers + 4 * spec.instruments;
-    const std::size_t patternPointers = samplePointers + 4 * spec.samples.size();
+    const std::size_t samplePointers = instrumentPointers + 4 * layout.instruments;
+    const std::size_t patternPointers = samplePointers + 4 * layout.samples.size();
 
-    if (!spec.message.empty()) {
-        put16(out, 0x36, static_cast<unsigned>(spec.message.size()));
+    if (!layout.message.empty()) {
+        put16(out, 0x36, static_cast<unsigned>(layout.message.size()));
         put32(out, 0x38, static_cast<std::uint32_t>(out.size()));
-        out += spec.message;
+        out += layout.message;
     }
-    for (int i = 0; i < spec.instruments; ++i) {
+    for (int i = 0; i < layout.instruments; ++i) {
         put32(out, instrumentPointers + 4 * i, static_cast<std::uint32_t>(out.size()));
-        out += itInstrument(static_cast<std::size_t>(i), !spec.samples.empty());
+        out += itInstrument(static_cast<std::size_t>(i), !layout.samples.empty());
     }
 
     auto writeSampleHeaders = [&](std::vector<std::size_t>& headerAt) {
-        for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+        for (std::size_t i = 0; i < layout.samples.size(); ++i) {
             put32(out, samplePointers + 4 * i, static_cast<std::uint32_t>(out.size()));
             headerAt.push_back(out.size());
-            out += itSampleHeader(spec.samples[i], i);
+            out += itSampleHeader(layout.samples[i], i);
         }
     };
     auto writePatterns = [&] {
-        for (int i = 0; i < spec.patterns; ++i) {
+        for (int i = 0; i < layout.patterns; ++i) {
             put32(out, patternPointers + 4 * i, static_cast<std::uint32_t>(out.size()));
             out += itPattern();
         }
     };
     std::vector<std::size_t> dataAt;
     auto writeSampleData = [&] {
-        for (const ItSample& sample : spec.samples) {
+        for (const ItSample& sample : layout.samples) {
             dataAt.push_back(sample.length != 0 ? out.size() : 0);
             out += sample.length != 0 ? itSampleData(sample) : Bytes();
         }
     };
     std::vector<std::size_t> headerAt;
-    if (spec.dataFirst) {
+    if (layout.dataFirst) {
         writeSampleData();
         writePatterns();
         writeSampleHeaders(headerAt);
@@ -213,7 +213,7 @@ Bytes buildIt(const ItSpec& spec) {
         writePatterns();
         writeSampleData();
     }
-    for (std::size_t i = 0; i < spec.samples.size(); ++i)
+    for (std::size_t i = 0; i < layout.samples.size(); ++i)
         put32(out, headerAt[i] + 0x48, static_cast<std::uint32_t>(dataAt[i]));
     return out;
 }
@@ -230,8 +230,8 @@ Bytes s3mPattern(std::uint16_t storedLength) {
 
 } // namespace
 
-Bytes buildS3m(const S3mSpec& spec) {
-    const std::size_t patternCount = static_cast<std::size_t>(spec.patterns + spec.emptyPatterns);
+Bytes buildS3m(const S3mLayout& layout) {
+    const std::size_t patternCount = static_cast<std::size_t>(layout.patterns + layout.emptyPatterns);
     Bytes orders;
     for (std::size_t i = 0; i < patternCount; ++i)
         orders += static_cast<char>(i);
@@ -240,11 +240,11 @@ Bytes buildS3m(const S3mSpec& spec) {
         orders += '\xff';
 
     Bytes out(0x60, '\0');
-    putText(out, 0, spec.title, 28);
+    putText(out, 0, layout.title, 28);
     put8(out, 0x1C, 0x1A);
     put8(out, 0x1D, 16);
     put16(out, 0x20, static_cast<unsigned>(orders.size()));
-    put16(out, 0x22, static_cast<unsigned>(spec.samples.size()));
+    put16(out, 0x22, static_cast<unsigned>(layout.samples.size()));
     put16(out, 0x24, static_cast<unsigned>(patternCount));
     put16(out, 0x28, 0x1320);
     put16(out, 0x2A, 2); // unsigned samples
@@ -253,23 +253,23 @@ Bytes buildS3m(const S3mSpec& spec) {
     put8(out, 0x31, 6);
     put8(out, 0x32, 125);
     put8(out, 0x33, 0xB0); // stereo
-    put8(out, 0x35, spec.panningTable ? 0xFC : 0);
+    put8(out, 0x35, layout.panningTable ? 0xFC : 0);
     for (int channel = 0; channel < 32; ++channel)
-        put8(out, 0x40 + channel, channel < spec.channels ? (channel % 2 == 0 ? channel / 2 : 8 + channel / 2) : 255);
+        put8(out, 0x40 + channel, channel < layout.channels ? (channel % 2 == 0 ? channel / 2 : 8 + channel / 2) : 255);
     out += orders;
     const std::size_t instrumentPointers = out.size();
-    const std::size_t patternPointers = instrumentPointers + 2 * spec.samples.size();
-    out += Bytes(2 * (spec.samples.size() + patternCount), '\0');
-    if (spec.panningTable)
+    const std::size_t patternPointers = instrumentPointers + 2 * layout.samples.size();
+    out += Bytes(2 * (layout.samples.size() + patternCount), '\0');
+    if (layout.panningTable)
         for (int channel = 0; channel < 32; ++channel)
             out += static_cast<char>(0x20 | (channel % 2 == 0 ? 3 : 12));
 
     std::vector<std::size_t> instrumentAt;
-    for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+    for (std::size_t i = 0; i < layout.samples.size(); ++i) {
         alignTo16(out);
         put16(out, instrumentPointers + 2 * i, static_cast<unsigned>(out.size() / 16));
         instrumentAt.push_back(out.size());
-        const S3mSample& sample = spec.samples[i];
+        const S3mSample& sample = layout.samples[i];
         Bytes instrument(80, '\0');
         put8(instrument, 0, 1);
         put32(instrument, 0x10, sample.length);
@@ -281,15 +281,15 @@ Bytes buildS3m(const S3mSpec& spec) {
         out += instrument;
     }
     auto writePatterns = [&] {
-        for (int i = 0; i < spec.patterns; ++i) {
+        for (int i = 0; i < layout.patterns; ++i) {
             alignTo16(out);
             put16(out, patternPointers + 2 * i, static_cast<unsigned>(out.size() / 16));
-            out += s3mPattern(spec.storedPatternLength);
+            out += s3mPattern(layout.storedPatternLength);
         }
     };
     auto writeSampleData = [&] {
-        for (std::size_t i = 0; i < spec.samples.size(); ++i) {
-            const S3mSample& sample = spec.samples[i];
+        for (std::size_t i = 0; i < layout.samples.size(); ++i) {
+            const S3mSample& sample = layout.samples[i];
             if (sample.length == 0)
                 continue;
             alignTo16(out);
@@ -300,7 +300,7 @@ Bytes buildS3m(const S3mSpec& spec) {
                             std::size_t{sample.length} * (sample.stereo ? 2 : 1) * (sample.sixteenBit ? 2 : 1));
         }
     };
-    if (spec.patternsLast) {
+    if (layout.patternsLast) {
         writeSampleData();
         writePatterns();
     } else {
@@ -312,19 +312,19 @@ Bytes buildS3m(const S3mSpec& spec) {
 
 // --- FastTracker 2 -------------------------------------------------------------------------------
 
-Bytes buildXm(const XmSpec& spec) {
-    const std::size_t patternCount = static_cast<std::size_t>(spec.patterns + spec.emptyPatterns);
+Bytes buildXm(const XmLayout& layout) {
+    const std::size_t patternCount = static_cast<std::size_t>(layout.patterns + layout.emptyPatterns);
     Bytes out(60 + 276, '\0');
     out.replace(0, 17, "Extended Module: ");
-    putText(out, 17, spec.title, 20);
+    putText(out, 17, layout.title, 20);
     put8(out, 37, 0x1A);
     putText(out, 38, "Zendrow tests", 20);
     put16(out, 58, 0x0104);
     put32(out, 60, 276);
     put16(out, 64, static_cast<unsigned>(std::max<std::size_t>(patternCount, 1)));
-    put16(out, 68, static_cast<unsigned>(spec.channels));
+    put16(out, 68, static_cast<unsigned>(layout.channels));
     put16(out, 70, static_cast<unsigned>(patternCount));
-    put16(out, 72, static_cast<unsigned>(spec.instruments.size()));
+    put16(out, 72, static_cast<unsigned>(layout.instruments.size()));
     put16(out, 74, 1); // linear frequencies
     put16(out, 76, 6);
     put16(out, 78, 125);
@@ -333,15 +333,15 @@ Bytes buildXm(const XmSpec& spec) {
 
     for (std::size_t i = 0; i < patternCount; ++i) {
         Bytes data;
-        if (i < static_cast<std::size_t>(spec.patterns)) {
+        if (i < static_cast<std::size_t>(layout.patterns)) {
             // Row 0, channel 1: C-4 with instrument 1; every other cell empty (0x80: nothing follows).
-            data = Bytes("\x83\x31\x01", 3) + Bytes(64 * spec.channels - 1, '\x80');
+            data = Bytes("\x83\x31\x01", 3) + Bytes(64 * layout.channels - 1, '\x80');
         }
         out += u32le(9) + '\0' + u16le(64) + u16le(static_cast<std::uint16_t>(data.size())) + data;
     }
 
-    for (std::size_t i = 0; i < spec.instruments.size(); ++i) {
-        const XmInstrument& instrument = spec.instruments[i];
+    for (std::size_t i = 0; i < layout.instruments.size(); ++i) {
+        const XmInstrument& instrument = layout.instruments[i];
         if (instrument.samples.empty()) {
             Bytes header(29, '\0');
             put32(header, 0, 29);
@@ -395,33 +395,34 @@ Bytes openMptProperties(const std::vector<PropertyEntry>& instrumentEntries, int
 
 // --- ProTracker ----------------------------------------------------------------------------------
 
-Bytes buildMod(const ModSpec& spec) {
-    std::string tag = spec.tag;
+Bytes buildMod(const ModLayout& layout) {
+    std::string tag = layout.tag;
     if (tag.empty()) {
-        if (spec.channels == 4)
+        if (layout.channels == 4)
             tag = "M.K.";
-        else if (spec.channels < 10)
-            tag = std::to_string(spec.channels) + "CHN";
+        else if (layout.channels < 10)
+            tag = std::to_string(layout.channels) + "CHN";
         else
-            tag = std::to_string(spec.channels) + "CH";
+            tag = std::to_string(layout.channels) + "CH";
     }
     Bytes out(1084, '\0');
-    putText(out, 0, spec.title, 20);
+    putText(out, 0, layout.title, 20);
     for (int i = 0; i < 31; ++i) {
         const std::size_t at = 20 + 30 * static_cast<std::size_t>(i);
-        const std::uint16_t words =
-            static_cast<std::size_t>(i) < spec.sampleWords.size() ? spec.sampleWords[static_cast<std::size_t>(i)] : 0;
+        const std::uint16_t words = static_cast<std::size_t>(i) < layout.sampleWords.size()
+                                        ? layout.sampleWords[static_cast<std::size_t>(i)]
+                                        : 0;
         if (words != 0)
             putText(out, at, "Sample " + std::to_string(i + 1), 22);
         putBe16(out, at + 22, words);
         put8(out, at + 25, 64);
         putBe16(out, at + 28, 1); // no loop
     }
-    put8(out, 950, static_cast<unsigned>(spec.orders.size()));
+    put8(out, 950, static_cast<unsigned>(layout.orders.size()));
     put8(out, 951, 127);
     std::size_t patterns = 0;
     std::size_t at = 952;
-    for (const std::vector<std::uint8_t>* list : {&spec.orders, &spec.unplayedOrders})
+    for (const std::vector<std::uint8_t>* list : {&layout.orders, &layout.unplayedOrders})
         for (std::uint8_t order : *list) {
             put8(out, at++, order);
             patterns = std::max<std::size_t>(patterns, std::size_t{order} + 1);
@@ -430,15 +431,15 @@ Bytes buildMod(const ModSpec& spec) {
     out.replace(1080, 4, tag.substr(0, 4));
 
     for (std::size_t p = 0; p < patterns; ++p) {
-        Bytes pattern(64 * 4 * static_cast<std::size_t>(spec.channels), '\0');
+        Bytes pattern(64 * 4 * static_cast<std::size_t>(layout.channels), '\0');
         // Row 0, channel 1: sample 1 at period 428 (C-2).
         put8(pattern, 0, 0x01);
         put8(pattern, 1, 0xAC);
         put8(pattern, 2, 0x10);
         out += pattern;
     }
-    for (std::uint16_t words : spec.sampleWords)
-        out += repeated(spec.fill, std::size_t{words} * 2);
+    for (std::uint16_t words : layout.sampleWords)
+        out += repeated(layout.fill, std::size_t{words} * 2);
     return out;
 }
 

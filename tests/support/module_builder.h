@@ -10,7 +10,7 @@
 // Writers of small but valid tracker modules, for the tests, the fuzz seeds and the benchmarks.
 // Each returns the module's bytes and nothing after them: its exact length is the string's size.
 // The structures are laid out back to back (S3M's at 16-byte steps), in the order the trackers
-// write them unless a spec asks for another.
+// write them unless a layout asks for another.
 namespace zendrow::test {
 
 Bytes u16le(std::uint16_t value);
@@ -34,7 +34,7 @@ struct ItSample {
     Bytes fill{}; ///< repeated over plain and ADPCM data; compressed data is silence
 };
 
-struct ItSpec {
+struct ItLayout {
     std::string title{};
     int patterns = 1;      ///< each with one note, played in order
     int emptyPatterns = 0; ///< after those, stored with a pointer of 0
@@ -44,7 +44,7 @@ struct ItSpec {
     bool dataFirst = false; ///< sample data before the patterns, sample headers last (out of order)
 };
 
-Bytes buildIt(const ItSpec& spec);
+Bytes buildIt(const ItLayout& layout);
 
 // --- Scream Tracker 3 ----------------------------------------------------------------------------
 
@@ -55,7 +55,7 @@ struct S3mSample {
     Bytes fill{};
 };
 
-struct S3mSpec {
+struct S3mLayout {
     std::string title{};
     int channels = 4;
     int patterns = 1;      ///< each with one note
@@ -67,7 +67,7 @@ struct S3mSpec {
     std::uint16_t storedPatternLength = 0;
 };
 
-Bytes buildS3m(const S3mSpec& spec);
+Bytes buildS3m(const S3mLayout& layout);
 
 // --- FastTracker 2 -------------------------------------------------------------------------------
 
@@ -82,7 +82,7 @@ struct XmInstrument {
     std::vector<XmSample> samples{}; ///< none: a 29-byte header only
 };
 
-struct XmSpec {
+struct XmLayout {
     std::string title{};
     int channels = 4;
     int patterns = 1;      ///< each with one note
@@ -90,7 +90,7 @@ struct XmSpec {
     std::vector<XmInstrument> instruments{};
 };
 
-Bytes buildXm(const XmSpec& spec);
+Bytes buildXm(const XmLayout& layout);
 
 /// An XM extension chunk as OpenMPT writes it: id, u32 size, payload.
 Bytes xmChunk(std::string_view id, std::string_view payload);
@@ -106,7 +106,7 @@ Bytes openMptProperties(const std::vector<PropertyEntry>& instrumentEntries, int
 
 // --- ProTracker ----------------------------------------------------------------------------------
 
-struct ModSpec {
+struct ModLayout {
     std::string title{};
     int channels = 4;
     std::string tag{};                             ///< the tag at 1080; by default the usual one for channels
@@ -116,7 +116,7 @@ struct ModSpec {
     Bytes fill{};
 };
 
-Bytes buildMod(const ModSpec& spec);
+Bytes buildMod(const ModLayout& layout);
 
 // --- Containers ----------------------------------------------------------------------------------
 
